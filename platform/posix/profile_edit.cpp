@@ -1,0 +1,136 @@
+#include "platform/posix/profile_edit.h"
+
+#include "platform/posix/profile_lookup.h"
+#include "platform/posix/profile_text.h"
+
+namespace quenmoor::platform::posix {
+namespace {
+
+constexpr std::u16string_view DefaultLineEnd = u"\r\n";
+
+bool Holds(std::u16string_view text, std::u16string_view characters) {
+    return text.find_first_of(characters) != std::u16string_view::npos;
+}
+
+bool IsValidSection(std::u16string_view section) { return !Holds(section, u"]\r\n"); }
+
+bool IsValidKey(std::u16string_view key) {
+    const std::u16string_view trimmed = TrimBlanks(key);
+    return !Holds(key, u"=\r\n") && !trimmed.starts_with(u'[') && !trimmed.starts_with(u';');
+}
+
+bool IsValidValue(std::u16string_view value) { return !Holds(value, u"\r\n"); }
+
+// A NUL byte in a byte-form file means it is not text we understand (UTF-16 without a mark, say),
+// and a UTF-16 file with an odd byte count has lost a byte; adding our bytes would make matters
+// worse, so such files are read but never changed.
+bool IsEditable(const ProfileText& text) {
+    if (UnitSize(text.Encoding().form) == 1) {
+        return text.Bytes().find('\0') == std::string_view::npos;
+    }
+    return text.ByteOffset(text.Size()) == text.Bytes().size();
+}
+
+bool EndsWithLineEnd(const ProfileText& text) {
+    if (text.Size() == 0) {
+        return false;
+    }
+    const char16_t last = text.At(text.Size() - 1);
+    return last == u'\r' || last == u'\n';
+}
+
+std::u16string LineEndLike(const ProfileText& text, UnitSpan ending) {
+    if (ending.Empty()) {
+        return std::u16string(DefaultLineEnd);
+    }
+    return text.Decode(ending).value_or(std::u16string(DefaultLineEnd));
+}
+
+ProfileEdit Refused() { return {EditOutcome::Refused, {}}; }
+
+// Puts `insert` (already encoded) in place of the units in `replaced` and accepts the result only
+// when it is still detected as the same encoding, so no other text in the file reads differently.
+ProfileEdit Splice(const ProfileText& text, UnitSpan replaced, std::string_view insert) {
+    const std::string_view bytes = text.Bytes();
+    const std::size_t from = text.ByteOffset(replaced.begin);
+    const std::size_t to = text.ByteOffset(replaced.end);
+    std::string result;
+    result.reserve(bytes.size() - (to - from) + insert.size());
+    result.append(bytes.substr(0, from)).append(insert).append(bytes.substr(to));
+    if (DetectEncoding(result) != text.Encoding()) {
+        return Refused();
+    }
+    return {EditOutcome::Changed, std::move(result)};
+}
+
+ProfileEdit SpliceText(const ProfileText& text, UnitSpan replaced, std::u16string_view insert) {
+    const auto encoded = EncodeText(insert, text.Encoding().form);
+    if (!encoded) {
+        return Refused();
+    }
+    return Splice(text, replaced, *encoded);
+}
+
+}  // namespace
+
+ProfileEdit SetValue(std::string_view bytes, std::u16string_view section, std::u16string_view key,
+                     std::u16string_view value) {
+    const ProfileText text(bytes);
+    if (!IsValidSection(section) || !IsValidKey(key) || !IsValidValue(value) || !IsEditable(text)) {
+        return Refused();
+    }
+    const LookupResult found = FindSection(text, section, key);
+    if (found.section && found.section->key) {
+        return SpliceText(text, found.section->key->value, value);
+    }
+
+    std::u16string keyLine(key);
+    keyLine.append(u"=").append(value);
+    if (found.section) {
+        // New lines take the line end of the line they follow. A last line without one gets
+        // one first, in the style of the file's other lines.
+        const ProfileLine& after = found.section->lastEntry;
+        const UnitSpan at{after.whole.end, after.whole.end};
+        if (!after.ending.Empty()) {
+            return SpliceText(text, at, keyLine + LineEndLike(text, after.ending));
+        }
+        const std::u16string lineEnd = LineEndLike(text, found.lastEnding);
+        return SpliceText(text, at, lineEnd + keyLine + lineEnd);
+    }
+
+    const std::u16string lineEnd = LineEndLike(text, found.lastEnding);
+    std::u16string appended;
+    if (text.Size() > 0 && !EndsWithLineEnd(text)) {
+        appended = lineEnd;
+    }
+    appended.append(u"[").append(section).append(u"]").append(lineEnd);
+    appended.append(keyLine).append(lineEnd);
+    return SpliceText(text, {text.Size(), text.Size()}, appended);
+}
+
+ProfileEdit RemoveKey(std::string_view bytes, std::u16string_view section,
+                      std::u16string_view key) {
+    const ProfileText text(bytes);
+    const LookupResult found = FindSection(text, section, key);
+    if (!found.section || !found.section->key) {
+        return {EditOutcome::Unchanged, {}};
+    }
+    if (!IsEditable(text)) {
+        return Refused();
+    }
+    return Splice(text, found.section->key->whole, {});
+}
+
+ProfileEdit RemoveSection(std::string_view bytes, std::u16string_view section) {
+    const ProfileText text(bytes);
+    const LookupResult found = FindSection(text, section, std::nullopt);
+    if (!found.section) {
+        return {EditOutcome::Unchanged, {}};
+    }
+    if (!IsEditable(text)) {
+        return Refused();
+    }
+    return Splice(text, {found.section->header.whole.begin, found.section->end}, {});
+}
+
+}  // namespace quenmoor::platform::posix

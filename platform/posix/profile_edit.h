@@ -1,0 +1,36 @@
+// Planning a change to a profile's bytes. Only the bytes the change needs are touched; every
+// other byte of the file stays exactly as it was.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quenmoor::platform::posix {
+
+enum class EditOutcome {
+    Changed,    // `bytes` holds the new file
+    Unchanged,  // nothing to do: the file stays as it is and the call succeeds
+    Refused,    // the change cannot be made safely: the file stays as it is and the call fails
+};
+
+struct ProfileEdit {
+    EditOutcome outcome = EditOutcome::Refused;
+    std::string bytes;
+};
+
+// Gives `key` in `section` the text `value`: replaces the value of the first matching key of the
+// first matching section, or adds a key line after the section's last key line, or appends the
+// section. Refused when the names or the value could not be read back as written (a section with
+// "]" or a line break; a key with "=" or a line break, or starting with "[" or ";"; a value with a
+// line break), when the file's encoding cannot carry the text, when the result would be read in
+// another encoding than the file is now, and for files whose structure cannot be edited safely.
+ProfileEdit SetValue(std::string_view bytes, std::u16string_view section, std::u16string_view key,
+                     std::u16string_view value);
+
+// Removes the line of the first matching key of the first matching section.
+ProfileEdit RemoveKey(std::string_view bytes, std::u16string_view section, std::u16string_view key);
+
+// Removes the first matching section: its header and every line up to the next header.
+ProfileEdit RemoveSection(std::string_view bytes, std::u16string_view section);
+
+}  // namespace quenmoor::platform::posix

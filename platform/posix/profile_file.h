@@ -1,0 +1,25 @@
+// Loading a profile that is about to be changed, with the checks that must pass first.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <optional>
+#include <string>
+
+namespace quenmoor::platform::posix {
+
+struct ProfileForUpdate {
+    // Where the file really is: a symbolic link is followed to its target, which is what gets
+    // replaced, so the link stays a link.
+    std::string path;
+    std::string bytes;
+    // The file's status when it exists; nothing for a profile that is still to be created.
+    std::optional<struct stat> info;
+};
+
+// Nothing when the profile must not be changed: the path cannot be resolved, something other
+// than a regular file is there, it cannot be read, it has no write permission bit at all (the
+// read-only attribute, refused even for root), or the caller may not write it.
+std::optional<ProfileForUpdate> LoadProfileForUpdate(const std::string& path);
+
+}  // namespace quenmoor::platform::posix

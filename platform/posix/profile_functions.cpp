@@ -1,0 +1,108 @@
+// The profile functions on POSIX: every call reads the file from disk and every change replaces
+// it whole and durably, so nothing is ever cached between calls.
+#include "platform/profile_functions.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/posix/durable_file.h"
+#include "platform/posix/native_path.h"
+#include "platform/posix/profile_edit.h"
+#include "platform/posix/profile_file.h"
+#include "platform/posix/profile_lookup.h"
+#include "platform/posix/profile_text.h"
+#include "platform/posix/regular_file.h"
+
+namespace quenmoor::platform {
+namespace {
+
+std::uint32_t CopyCut(std::u16string_view text, std::span<char16_t> buffer) {
+    const std::size_t count = std::min(text.size(), buffer.size() - 1);
+    std::copy_n(text.begin(), count, buffer.begin());
+    buffer[count] = u'\0';
+    return static_cast<std::uint32_t>(count);
+}
+
+std::optional<std::u16string> ReadValue(const char16_t* section, const char16_t* key,
+                                        const char16_t* fileName) {
+    const auto path = posix::NativePath(fileName);
+    if (!path) {
+        return std::nullopt;
+    }
+    const posix::FileContents file = posix::ReadRegularFile(*path, true);
+    if (file.status != posix::ReadStatus::Read) {
+        return std::nullopt;
+    }
+    return posix::FindValue(posix::ProfileText(file.bytes), section, key);
+}
+
+template <typename PlanEdit>
+bool UpdateProfile(const char16_t* fileName, PlanEdit planEdit) {
+    const auto path = posix::NativePath(fileName);
+    if (!path) {
+        return false;
+    }
+    const auto profile = posix::LoadProfileForUpdate(*path);
+    if (!profile) {
+        return false;
+    }
+    const posix::ProfileEdit edit = planEdit(std::string_view(profile->bytes));
+    switch (edit.outcome) {
+        case posix::EditOutcome::Unchanged:
+            return true;
+        case posix::EditOutcome::Refused:
+            return false;
+        case posix::EditOutcome::Changed:
+            break;
+    }
+    if (profile->info && edit.bytes == profile->bytes) {
+        return true;
+    }
+    return posix::ReplaceFileDurably(profile->path, edit.bytes,
+                                     profile->info ? &*profile->info : nullptr);
+}
+
+}  // namespace
+
+// Null section or key lie outside the contract; they read as a missing key, and a null default
+// as an empty one.
+std::uint32_t GetPrivateProfileString(const char16_t* section, const char16_t* key,
+                                      const char16_t* defaultValue, std::span<char16_t> buffer,
+                                      const char16_t* fileName) {
+    if (buffer.empty()) {
+        return 0;
+    }
+    if (section != nullptr && key != nullptr && fileName != nullptr) {
+        if (const auto value = ReadValue(section, key, fileName)) {
+            return CopyCut(*value, buffer);
+        }
+    }
+    return CopyCut(defaultValue != nullptr ? defaultValue : u"", buffer);
+}
+
+// All three names null is the flush request. Nothing is cached here, so there is nothing to
+// write out; like Windows after a flush, the answer is false. A value or key without a section
+// names nothing and is refused.
+bool WritePrivateProfileString(const char16_t* section, const char16_t* key, const char16_t* value,
+                               const char16_t* fileName) {
+    if (fileName == nullptr || section == nullptr) {
+        return false;
+    }
+    if (key == nullptr) {
+        return UpdateProfile(fileName, [section](std::string_view bytes) {
+            return posix::RemoveSection(bytes, section);
+        });
+    }
+    if (value == nullptr) {
+        return UpdateProfile(fileName, [section, key](std::string_view bytes) {
+            return posix::RemoveKey(bytes, section, key);
+        });
+    }
+    return UpdateProfile(fileName, [section, key, value](std::string_view bytes) {
+        return posix::SetValue(bytes, section, key, value);
+    });
+}
+
+}  // namespace quenmoor::platform

@@ -1,0 +1,89 @@
+#include "platform/posix/profile_line.h"
+
+namespace quenmoor::platform::posix {
+namespace {
+
+UnitSpan TrimBlanks(const ProfileText& text, UnitSpan span) {
+    while (span.begin < span.end && IsBlank(text.At(span.begin))) {
+        ++span.begin;
+    }
+    while (span.end > span.begin && IsBlank(text.At(span.end - 1))) {
+        --span.end;
+    }
+    return span;
+}
+
+// The first unit in `span` equal to `wanted`, or span.end.
+std::size_t Find(const ProfileText& text, UnitSpan span, char16_t wanted) {
+    std::size_t at = span.begin;
+    while (at < span.end && text.At(at) != wanted) {
+        ++at;
+    }
+    return at;
+}
+
+void Classify(const ProfileText& text, UnitSpan content, ProfileLine& line) {
+    const UnitSpan trimmed = TrimBlanks(text, content);
+    if (trimmed.Empty()) {
+        line.kind = LineKind::Blank;
+        return;
+    }
+    const char16_t first = text.At(trimmed.begin);
+    if (first == u';') {
+        line.kind = LineKind::Comment;
+        return;
+    }
+    if (first == u'[') {
+        line.kind = LineKind::Section;
+        const UnitSpan afterBracket{trimmed.begin + 1, content.end};
+        line.name = TrimBlanks(text, {afterBracket.begin, Find(text, afterBracket, u']')});
+        return;
+    }
+    const std::size_t equals = Find(text, trimmed, u'=');
+    if (equals == trimmed.end) {
+        line.kind = LineKind::Other;
+        return;
+    }
+    line.kind = LineKind::Key;
+    line.name = TrimBlanks(text, {trimmed.begin, equals});
+    line.value = TrimBlanks(text, {equals + 1, trimmed.end});
+    if (line.value.Empty()) {
+        // An empty value sits right after the blanks that follow "=", where a new one goes.
+        line.value = {content.end, content.end};
+    }
+}
+
+}  // namespace
+
+ProfileLine ReadLine(const ProfileText& text, std::size_t begin) {
+    std::size_t contentEnd = begin;
+    while (contentEnd < text.Size() && text.At(contentEnd) != u'\r' &&
+           text.At(contentEnd) != u'\n') {
+        ++contentEnd;
+    }
+    std::size_t end = contentEnd;
+    if (end < text.Size()) {
+        const bool crLf =
+            text.At(end) == u'\r' && end + 1 < text.Size() && text.At(end + 1) == u'\n';
+        end += crLf ? 2 : 1;
+    }
+    ProfileLine line;
+    line.whole = {begin, end};
+    line.ending = {contentEnd, end};
+    Classify(text, {begin, contentEnd}, line);
+    return line;
+}
+
+UnitSpan UnquotedValue(const ProfileText& text, const ProfileLine& line) {
+    UnitSpan value = line.value;
+    if (value.Size() >= 2) {
+        const char16_t first = text.At(value.begin);
+        if ((first == u'"' || first == u'\'') && text.At(value.end - 1) == first) {
+            ++value.begin;
+            --value.end;
+        }
+    }
+    return value;
+}
+
+}  // namespace quenmoor::platform::posix
