@@ -42,8 +42,8 @@ if(NOT WIN32)
 endif()
 
 set(QUENMOOR_GENERATED_DIR "${CMAKE_BINARY_DIR}/generated")
-configure_file("${CMAKE_SOURCE_DIR}/app/link_hosts.h.in"
-               "${QUENMOOR_GENERATED_DIR}/app/link_hosts.h" @ONLY)
+configure_file("${CMAKE_SOURCE_DIR}/app/links.h.in"
+               "${QUENMOOR_GENERATED_DIR}/app/links.h" @ONLY)
 if(NOT WIN32)
     configure_file("${CMAKE_SOURCE_DIR}/platform/posix/drive_root.h.in"
                    "${QUENMOOR_GENERATED_DIR}/platform/posix/drive_root.h" @ONLY)

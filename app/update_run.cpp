@@ -1,0 +1,80 @@
+#include "app/update_run.h"
+
+#include "app/links.h"
+#include "app/profile_vocabulary.h"
+#include "platform/file_operations.h"
+#include "profile/ini_file.h"
+#include "profile/integer_text.h"
+
+namespace quenmoor::app {
+namespace {
+
+// Blanks here are the space and every control character below it; U+007F and above stay.
+std::u16string_view TrimBlanks(std::u16string_view text) {
+    const auto isBlank = [](char16_t c) { return c < 33; };
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+void RefreshSection(profile::TCustomIniFile& Profile, const std::u16string& Section) {
+    RefreshLink(Profile, FaqLink, Section, std::u16string(HelpDeskLinkKey));
+    RefreshLink(Profile, PortalLink, Section, std::u16string(PortalLinkKey));
+}
+
+}  // namespace
+
+std::u16string BranchSectionName(int n) {
+    const std::u16string digits = u"0" + profile::IntegerToText(n);
+    return std::u16string(BranchSectionPrefix) + digits.substr(digits.size() - 2);
+}
+
+void RefreshLink(profile::TCustomIniFile& Profile, std::u16string_view Value,
+                 const std::u16string& Section, const std::u16string& Ident) {
+    const std::u16string current = Profile.ReadString(Section, Ident, u"");
+    const std::u16string_view trimmed = TrimBlanks(current);
+    if (trimmed.empty() || trimmed == Value) {
+        return;
+    }
+    Profile.WriteString(Section, Ident, std::u16string(Value));
+}
+
+bool UpdateProfile(profile::TCustomIniFile& Profile) {
+    const std::u16string defaultSection(DefaultSection);
+    const std::u16string versionKey(VersionKey);
+    const std::int32_t version = Profile.ReadInteger(defaultSection, versionKey, 0);
+    if (version == 0) {
+        return false;
+    }
+    RefreshSection(Profile, defaultSection);
+    for (int branch = 0; branch < BranchCount; ++branch) {
+        RefreshSection(Profile, BranchSectionName(branch));
+    }
+    // The counter wraps like a 32-bit register: 2147483647 is followed by -2147483648.
+    const auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(version) + 1U);
+    Profile.WriteInteger(defaultSection, versionKey, next);
+    return true;
+}
+
+void RunUpdate(const std::u16string& SourcePath, const std::u16string& TargetPath) {
+    if (!platform::FileExists(SourcePath)) {
+        return;
+    }
+    bool updated = false;
+    {
+        // Destroying the profile makes the flush call, also when a failure leaves this scope,
+        // so the copy below is taken from the flushed file.
+        profile::TIniFile profile(SourcePath);
+        updated = UpdateProfile(profile);
+    }
+    if (updated) {
+        // A refused copy (target present, folder missing) is not a failure of the run.
+        static_cast<void>(platform::CopyFileNoOverwrite(SourcePath, TargetPath));
+    }
+}
+
+}  // namespace quenmoor::app

@@ -1,0 +1,34 @@
+// Owns one kernel32 handle and releases it with the function that matches how it was opened.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace quenmoor::platform::win32 {
+
+template <BOOL(WINAPI* Release)(HANDLE)>
+class UniqueHandle {
+public:
+    explicit UniqueHandle(HANDLE handle) noexcept : handle_(handle) {}
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& other) noexcept
+        : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
+    UniqueHandle& operator=(UniqueHandle&&) = delete;
+    ~UniqueHandle() {
+        if (Valid()) {
+            Release(handle_);
+        }
+    }
+
+    [[nodiscard]] bool Valid() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+using FileHandle = UniqueHandle<&::CloseHandle>;
+using FindHandle = UniqueHandle<&::FindClose>;
+
+}  // namespace quenmoor::platform::win32
