@@ -1,0 +1,64 @@
+// How profile bytes are recognised, and Windows-1252 text carried without loss.
+#include "platform/posix/profile_encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace quenmoor::platform::posix {
+namespace {
+
+TEST(ProfileEncodingTest, DetectionFollowsMarkThenUtf8WellFormedness) {
+    const struct {
+        std::string bytes;
+        ProfileEncoding expected;
+    } cases[] = {
+        {"", {TextForm::Utf8, 0}},
+        {"[A]\r\na=1", {TextForm::Utf8, 0}},
+        {"a=\xC3\xA9\xF0\x9F\x98\x80", {TextForm::Utf8, 0}},
+        {"\xEF\xBB\xBF"
+         "a=\xC3\xA9",
+         {TextForm::Utf8, 3}},
+        {"a=\xE9", {TextForm::Windows1252, 0}},
+        {"a=\xC0\xAF", {TextForm::Windows1252, 0}},      // overlong "/"
+        {"a=\xED\xA0\x80", {TextForm::Windows1252, 0}},  // encoded surrogate
+        {"a=\xC3", {TextForm::Windows1252, 0}},          // cut short at the end
+        {"\xEF\xBB\xBF"
+         "a=\xE9",
+         {TextForm::Windows1252, 3}},
+        {"\xFF\xFE[\0", {TextForm::Utf16Le, 2}},
+        {"\xFE\xFF\0[", {TextForm::Utf16Be, 2}},
+    };
+    for (const auto& c : cases) {
+        const ProfileEncoding found = DetectEncoding(c.bytes);
+        EXPECT_EQ(found.form, c.expected.form) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(found.markSize, c.expected.markSize) << testing::PrintToString(c.bytes);
+    }
+}
+
+TEST(ProfileEncodingTest, EveryWindows1252ByteRoundTrips) {
+    std::string all;
+    for (int byte = 0; byte < 256; ++byte) {
+        all.push_back(static_cast<char>(byte));
+    }
+    const auto text = DecodeText(all, TextForm::Windows1252);
+    ASSERT_TRUE(text);
+    EXPECT_EQ((*text)[0x80], u'\u20AC');
+    EXPECT_EQ((*text)[0x81], u'\u0081');
+    EXPECT_EQ((*text)[0x8A], u'\u0160');
+    EXPECT_EQ((*text)[0x9D], u'\u009D');
+    EXPECT_EQ((*text)[0x9F], u'\u0178');
+    EXPECT_EQ((*text)[0xE9], u'\u00E9');
+    EXPECT_EQ(EncodeText(*text, TextForm::Windows1252), all);
+}
+
+TEST(ProfileEncodingTest, TextAFormCannotCarryIsRefused) {
+    EXPECT_FALSE(EncodeText(u"\u0100", TextForm::Windows1252));
+    EXPECT_FALSE(EncodeText(u"\u0080", TextForm::Windows1252)) << "a C1 control 1252 redefines";
+    EXPECT_FALSE(EncodeText(u"a\xD800", TextForm::Utf8));
+    EXPECT_EQ(EncodeText(u"a\xD800", TextForm::Utf16Le), std::string("a\0\0\xD8", 4));
+    EXPECT_EQ(EncodeText(u"a\xD800", TextForm::Utf16Be), std::string("\0a\xD8\0", 4));
+}
+
+}  // namespace
+}  // namespace quenmoor::platform::posix

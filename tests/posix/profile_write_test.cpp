@@ -1,0 +1,225 @@
+// WritePrivateProfileString on POSIX over real files: byte-exact edits, refusals that leave the
+// folder as it was, and the file's link, mode and owner kept.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/profile_functions.h"
+#include "posix/utf16_bytes.h"
+#include "support/file_bytes.h"
+#include "support/temp_folder.h"
+
+namespace quenmoor::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadBytes;
+using test::Utf16;
+using test::WriteBytes;
+
+class ProfileWriteTest : public testing::Test {
+  protected:
+    test::TempFolder folder;
+    fs::path path = folder.Path() / "Quenmoor.ini";
+    std::u16string fileName = path.u16string();
+
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder.Path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+struct EditCase {
+    const char* what;
+    std::string before;
+    const char16_t* section;
+    const char16_t* key;    // null removes the section
+    const char16_t* value;  // null removes the key
+    std::string after;
+};
+
+TEST_F(ProfileWriteTest, EditsChangeOnlyTheBytesTheyMust) {
+    const EditCase cases[] = {
+        {"value replaced, spacing and comment kept", "; c\r\n[A]\r\n  k1 =  old v \t\r\n\r\n", u"a",
+         u"K1", u"new", "; c\r\n[A]\r\n  k1 =  new \t\r\n\r\n"},
+        {"quotes are part of the replaced value", "[A]\nk='old'\nz=1\n", u"A", u"k", u"v",
+         "[A]\nk=v\nz=1\n"},
+        {"empty value filled", "[A]\na=\nb=2\n", u"A", u"a", u"x", "[A]\na=x\nb=2\n"},
+        {"first key of the first section", "[A]\nk=1\nk=2\n[a]\nk=3\n", u"A", u"K", u"9",
+         "[A]\nk=9\nk=2\n[a]\nk=3\n"},
+        {"new key after the last key line", "[A]\r\na=1\r\n; tail\r\n\r\n[B]\r\nb=2\r\n", u"A",
+         u"c", u"3", "[A]\r\na=1\r\nc=3\r\n; tail\r\n\r\n[B]\r\nb=2\r\n"},
+        {"new key under a bare header", "[A]\n\n[B]\n", u"A", u"k", u"v", "[A]\nk=v\n\n[B]\n"},
+        {"new key goes to the first of two equal sections", "[A]\na=1\n[A]\nb=2\n", u"A", u"b",
+         u"3", "[A]\na=1\nb=3\n[A]\nb=2\n"},
+        {"new key after a last line without line end", "x\r\n[A]\na=1", u"A", u"c", u"3",
+         "x\r\n[A]\na=1\nc=3\n"},
+        {"lone CR line ends", "[A]\ra=1\r", u"A", u"b", u"2", "[A]\ra=1\rb=2\r"},
+        {"new section appended", "[A]\na=1\n", u"B", u"k", u"v", "[A]\na=1\n[B]\nk=v\n"},
+        {"new section after a last line without line end", "[A]\r\na=1", u"B", u"k", u"v",
+         "[A]\r\na=1\r\n[B]\r\nk=v\r\n"},
+        {"no line end anywhere means CRLF", "a=1", u"S", u"k", u"v", "a=1\r\n[S]\r\nk=v\r\n"},
+        {"key removed", "[A]\r\na=1\r\nb=2\r\n", u"A", u"A", nullptr, "[A]\r\nb=2\r\n"},
+        {"section removed up to the next header", "[A]\na=1\n; c\n[B]\nb=2\n", u"a", nullptr,
+         nullptr, "[B]\nb=2\n"},
+        {"missing key removed: nothing to do", "[A]\na=1\n", u"A", u"z", nullptr, "[A]\na=1\n"},
+        {"missing section removed: nothing to do", "[A]\na=1", u"Z", nullptr, nullptr, "[A]\na=1"},
+        {"UTF-8 mark kept", "\xEF\xBB\xBF[A]\r\na=1\r\n", u"A", u"a", u"\u00E9\u4E2D",
+         "\xEF\xBB\xBF[A]\r\na=\xC3\xA9\xE4\xB8\xAD\r\n"},
+        {"Windows-1252 stays byte for byte", "[A]\r\nname=Jos\xE9\r\nv=1\r\n", u"A", u"v",
+         u"\u20AC\u00FC", "[A]\r\nname=Jos\xE9\r\nv=\x80\xFC\r\n"},
+        {"UTF-16LE stays UTF-16LE", Utf16(u"[A]\r\na=1\r\n", true), u"A", u"b", u"\u4E2D",
+         Utf16(u"[A]\r\na=1\r\nb=\u4E2D\r\n", true)},
+        {"UTF-16BE stays UTF-16BE", Utf16(u"[A]\na=1", false), u"A", u"a", u"2",
+         Utf16(u"[A]\na=2", false)},
+    };
+    for (const auto& c : cases) {
+        WriteBytes(path, c.before);
+        EXPECT_TRUE(WritePrivateProfileString(c.section, c.key, c.value, fileName.c_str()))
+            << c.what;
+        EXPECT_EQ(ReadBytes(path), c.after) << c.what;
+    }
+    EXPECT_EQ(Entries(), std::vector<std::string>{"Quenmoor.ini"});
+}
+
+TEST_F(ProfileWriteTest, MissingFileIsCreatedWithModeFromTheUmask) {
+    const mode_t saved = ::umask(027);
+    const bool written = WritePrivateProfileString(u"S", u"k", u"v", fileName.c_str());
+    ::umask(saved);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(ReadBytes(path), "[S]\r\nk=v\r\n");
+    struct stat info = {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777U, 0640U);
+}
+
+TEST_F(ProfileWriteTest, RefusedEditsLeaveTheFileAsItWas) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        const char16_t* section;
+        const char16_t* key;
+        const char16_t* value;
+    } cases[] = {
+        {"line break in the value", "[A]\na=1\n", u"A", u"a", u"1\r\n[B]"},
+        {"lone LF in the value", "[A]\na=1\n", u"A", u"a", u"x\ny=2"},
+        {"lone CR in the value", "[A]\na=1\n", u"A", u"a", u"x\ry=2"},
+        {"= in the key", "[A]\na=1\n", u"A", u"a=b", u"1"},
+        {"key that would be a header", "[A]\na=1\n", u"A", u" [B", u"1"},
+        {"key that would be a comment", "[A]\na=1\n", u"A", u"\t;a", u"1"},
+        {"] in the section", "[A]\na=1\n", u"A]x", u"a", u"1"},
+        {"line break in the section", "[A]\na=1\n", u"A\nb=2", u"a", u"1"},
+        {"outside Windows-1252", "[A]\nn=\xE9\na=1\n", u"A", u"a", u"\u0100"},
+        {"unpaired surrogate in UTF-8", "[A]\na=1\n", u"A", u"a", u"\xD800"},
+        {"only bad UTF-8 replaced", "[A]\nn=\xC3\xA9\nv=\xE9\n", u"A", u"v", u"x"},
+        {"only bad UTF-8 removed", "[A]\nn=\xC3\xA9\nv=\xE9\n", u"A", u"v", nullptr},
+        {"UTF-16 without its mark", std::string("[\0A\0]\0\n\0", 8), u"A", u"a", u"1"},
+    };
+    for (const auto& c : cases) {
+        WriteBytes(path, c.bytes);
+        EXPECT_FALSE(WritePrivateProfileString(c.section, c.key, c.value, fileName.c_str()))
+            << c.what;
+        EXPECT_EQ(ReadBytes(path), c.bytes) << c.what;
+    }
+    EXPECT_EQ(Entries(), std::vector<std::string>{"Quenmoor.ini"});
+}
+
+TEST_F(ProfileWriteTest, RefusedWhenThePathCannotTakeTheProfile) {
+    WriteBytes(path, "[A]\na=1\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_FALSE(WritePrivateProfileString(u"A", u"a", u"2", fileName.c_str()))
+        << "no write bit at all is the read-only attribute, for root too";
+    EXPECT_FALSE(WritePrivateProfileString(u"A", u"a", nullptr, fileName.c_str()));
+    EXPECT_EQ(ReadBytes(path), "[A]\na=1\n");
+
+    fs::create_directory(folder.Path() / "folder");
+    ASSERT_EQ(::mkfifo((folder.Path() / "fifo").c_str(), 0600), 0);
+    fs::create_symlink(folder.Path() / "nowhere", folder.Path() / "dangling");
+    for (const char* name : {"missing/Quenmoor.ini", "folder", "fifo", "dangling"}) {
+        EXPECT_FALSE(WritePrivateProfileString(u"A", u"a", u"2", folder.FileName(name).c_str()))
+            << name;
+    }
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"Quenmoor.ini", "dangling", "fifo", "folder"}));
+    EXPECT_TRUE(fs::is_empty(folder.Path() / "folder"));
+}
+
+TEST_F(ProfileWriteTest, LinkModeAndOwnerAreKept) {
+    const fs::path target = folder.Path() / "target.ini";
+    WriteBytes(target, "[A]\na=1\n");
+    fs::create_symlink(target, path);
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(target.c_str(), 4321, 8765), 0);
+    }
+
+    ASSERT_TRUE(WritePrivateProfileString(u"A", u"a", u"2", fileName.c_str()));
+    EXPECT_TRUE(fs::is_symlink(path));
+    EXPECT_EQ(ReadBytes(target), "[A]\na=2\n");
+    struct stat info = {};
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777U, 0640U);
+    if (root) {
+        EXPECT_EQ(info.st_uid, 4321U);
+        EXPECT_EQ(info.st_gid, 8765U);
+    }
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"Quenmoor.ini", "target.ini"}));
+}
+
+TEST_F(ProfileWriteTest, NullArguments) {
+    EXPECT_FALSE(WritePrivateProfileString(u"A", u"a", u"1", nullptr));
+    EXPECT_FALSE(WritePrivateProfileString(nullptr, u"a", u"1", fileName.c_str()));
+    EXPECT_FALSE(WritePrivateProfileString(nullptr, nullptr, nullptr, fileName.c_str()))
+        << "the flush request answers false, as on Windows";
+    EXPECT_TRUE(WritePrivateProfileString(u"A", nullptr, nullptr, fileName.c_str()))
+        << "removing from a missing file leaves nothing to do";
+    EXPECT_FALSE(fs::exists(path));
+}
+
+// A large profile is edited with memory near twice its size: its bytes and the new bytes,
+// never a decoded copy. Measured in a child process so the test's own memory does not count.
+TEST_F(ProfileWriteTest, LargeProfileIsEditedInBoundedMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer keeps freed memory and its own shadow resident";
+#endif
+    constexpr std::size_t Lines = 700'000;  // about 20 MB
+    {
+        std::string bytes = "[Big]\r\n";
+        for (std::size_t i = 0; i < Lines; ++i) {
+            bytes += "Key" + std::to_string(i) + "=some value with \xE9 text\r\n";
+        }
+        WriteBytes(path, bytes);
+    }
+    const auto size = fs::file_size(path);
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        const bool ok = WritePrivateProfileString(u"Big", u"Key699999", u"x", fileName.c_str()) &&
+                        WritePrivateProfileString(u"Big", u"New", u"y", fileName.c_str());
+        std::vector<char16_t> buffer(8);
+        const bool read =
+            GetPrivateProfileString(u"Big", u"New", u"", buffer, fileName.c_str()) == 1;
+        ::_exit(ok && read ? 0 : 1);
+    }
+    int status = 0;
+    rusage usage = {};
+    ASSERT_EQ(::wait4(child, &status, 0, &usage), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const auto peakBytes = static_cast<std::uintmax_t>(usage.ru_maxrss) * 1024U;
+    EXPECT_LT(peakBytes, (3 * size) + (16U << 20U)) << "file size " << size;
+}
+
+}  // namespace
+}  // namespace quenmoor::platform
