@@ -29,7 +29,8 @@ void RefreshSection(profile::TCustomIniFile& Profile, const std::u16string& Sect
 }  // namespace
 
 std::u16string BranchSectionName(int n) {
-    const std::u16string digits = u"0" + profile::IntegerToText(n);
+    std::u16string digits(1, u'0');
+    digits += profile::IntegerToText(n);
     return std::u16string(BranchSectionPrefix) + digits.substr(digits.size() - 2);
 }
 

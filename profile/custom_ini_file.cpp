@@ -14,7 +14,7 @@ std::int32_t TCustomIniFile::ReadInteger(const std::u16string& Section, const st
     if (text.size() > HexPrefix.size() &&
         platform::EqualIgnoringCase(std::u16string_view(text).substr(0, HexPrefix.size()),
                                     HexPrefix)) {
-        text.replace(0, HexPrefix.size(), u"$");
+        text = u'$' + text.substr(HexPrefix.size());
     }
     return TryTextToInteger(text).value_or(Default);
 }
