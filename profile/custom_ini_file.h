@@ -7,7 +7,7 @@
 namespace quenmoor::profile {
 
 class TCustomIniFile {
-public:
+  public:
     explicit TCustomIniFile(std::u16string FileName) : FFileName(std::move(FileName)) {}
     TCustomIniFile(const TCustomIniFile&) = delete;
     TCustomIniFile& operator=(const TCustomIniFile&) = delete;
@@ -32,7 +32,7 @@ public:
     // Asks for every write to be on disk. Never fails.
     virtual void UpdateFile() = 0;
 
-private:
+  private:
     std::u16string FFileName;
 };
 

@@ -7,7 +7,7 @@
 namespace quenmoor::profile {
 
 class Exception {
-public:
+  public:
     explicit Exception(std::u16string message)
         : message_(std::make_shared<const std::u16string>(std::move(message))) {}
     Exception(const Exception&) noexcept = default;
@@ -18,7 +18,7 @@ public:
 
     [[nodiscard]] const std::u16string& Message() const noexcept { return *message_; }
 
-private:
+  private:
     // Shared so that copying an exception while it is thrown can never fail.
     std::shared_ptr<const std::u16string> message_;
 };

@@ -18,8 +18,8 @@ TIniFile::~TIniFile() { UpdateFile(); }
 std::u16string TIniFile::ReadString(const std::u16string& Section, const std::u16string& Ident,
                                     const std::u16string& Default) {
     std::array<char16_t, ReadBufferSize> buffer{};
-    const auto count = platform::GetPrivateProfileString(Section.c_str(), Ident.c_str(),
-                                                         Default.c_str(), buffer, FileName().c_str());
+    const auto count = platform::GetPrivateProfileString(
+        Section.c_str(), Ident.c_str(), Default.c_str(), buffer, FileName().c_str());
     return {buffer.data(), std::min<std::size_t>(count, buffer.size())};
 }
 

@@ -7,7 +7,7 @@
 namespace quenmoor::profile {
 
 class TIniFile final : public TCustomIniFile {
-public:
+  public:
     // Only stores the path: nothing on disk is touched, and a missing file is accepted.
     explicit TIniFile(std::u16string FileName) : TCustomIniFile(std::move(FileName)) {}
     TIniFile(const TIniFile&) = delete;

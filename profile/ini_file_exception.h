@@ -8,7 +8,7 @@
 namespace quenmoor::profile {
 
 class EIniFileException : public Exception {
-public:
+  public:
     // The message names the profile: "Unable to write to <FileName>".
     explicit EIniFileException(std::u16string_view FileName)
         : Exception(FormatMessage(u"Unable to write to %s", FileName)) {}

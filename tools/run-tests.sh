@@ -9,7 +9,7 @@ bash tools/install-dependencies.sh
 step() { printf '\n=== %s (%s)\n' "$1" "$(date +%T)"; }
 
 step "clang-format"
-git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+git ls-files -- "*.cpp" "*.h" | xargs clang-format --dry-run --Werror
 
 for preset in debug sanitizers windows-debug; do
     step "build: $preset"

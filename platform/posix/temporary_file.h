@@ -14,7 +14,7 @@
 namespace quenmoor::platform::posix {
 
 class TemporaryFile {
-public:
+  public:
     // Creates ".<name>.XXXXXX" (mode 0600) in `folder` beside `name`. Nothing when that fails.
     static std::optional<TemporaryFile> CreateBeside(const std::string& folder,
                                                      std::string_view name);
@@ -39,7 +39,7 @@ public:
     // or link (dangling or not) at `target` is never touched.
     bool LinkAsNew(const std::string& target) noexcept;
 
-private:
+  private:
     TemporaryFile(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
 
     UniqueFd fd_;

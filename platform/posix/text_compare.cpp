@@ -28,7 +28,8 @@ bool EqualIgnoringCase(std::u16string_view a, std::u16string_view b) {
     while (i < a.size() && j < b.size()) {
         const UChar32 ca = NextCodePoint(a, i);
         const UChar32 cb = NextCodePoint(b, j);
-        if (ca != cb && u_foldCase(ca, U_FOLD_CASE_DEFAULT) != u_foldCase(cb, U_FOLD_CASE_DEFAULT)) {
+        if (ca != cb &&
+            u_foldCase(ca, U_FOLD_CASE_DEFAULT) != u_foldCase(cb, U_FOLD_CASE_DEFAULT)) {
             return false;
         }
     }

@@ -13,9 +13,8 @@ bool IsDirectory(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTO
 // A link or other reparse point counts when what it leads to can be opened for reading, or is
 // held open by another process that denies sharing.
 bool ReparseTargetReadable(const std::wstring& path) {
-    const win32::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                               nullptr));
+    const win32::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.Valid() || ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 

@@ -9,7 +9,7 @@ namespace quenmoor::platform::win32 {
 
 template <BOOL(WINAPI* Release)(HANDLE)>
 class UniqueHandle {
-public:
+  public:
     explicit UniqueHandle(HANDLE handle) noexcept : handle_(handle) {}
     UniqueHandle(const UniqueHandle&) = delete;
     UniqueHandle& operator=(const UniqueHandle&) = delete;
@@ -24,7 +24,7 @@ public:
 
     [[nodiscard]] bool Valid() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
 
-private:
+  private:
     HANDLE handle_;
 };
 

@@ -14,7 +14,7 @@
 namespace quenmoor::test {
 
 class RecordingProfile final : public profile::TCustomIniFile {
-public:
+  public:
     RecordingProfile() : TCustomIniFile(u"memory.ini") {}
 
     std::map<std::pair<std::u16string, std::u16string>, std::u16string> values;

@@ -24,7 +24,7 @@ const std::string Portal(PortalLink.begin(), PortalLink.end());
 constexpr char16_t Absent[] = u"<absent>";
 
 class RunUpdateTest : public testing::Test {
-protected:
+  protected:
     test::TempFolder folder;
     fs::path source = folder.Path() / "Suporte" / "Quenmoor.ini";
     fs::path target = folder.Path() / "Programs" / "Quenmoor.ini";
@@ -43,13 +43,17 @@ protected:
 };
 
 TEST_F(RunUpdateTest, TypicalRunRefreshesAdvancesAndCopies) {
-    WriteBytes(source,
-               "[DEFAULT]\r\nVERSAO=7\r\nCHAMADA_ATEND_GLPI=http://old.example/glpi\r\n"
-               "CHAMADA_ATEND_PORTAL=http://old.example/portal\r\nLOJA=Centro\r\n"
-               "[FILIAL_00]\r\nCHAMADA_ATEND_GLPI=" + Faq + "\r\nCHAMADA_ATEND_PORTAL=\r\n"
-               "[FILIAL_07]\r\nCHAMADA_ATEND_GLPI=" + Faq.substr(0, 8) + "WWW" + Faq.substr(11) +
-               "\r\n[FILIAL_99]\r\nCHAMADA_ATEND_PORTAL=old\r\n"
-               "[FILIAL_100]\r\nCHAMADA_ATEND_GLPI=old\r\n[FILIAL_5]\r\nCHAMADA_ATEND_GLPI=old\r\n");
+    WriteBytes(
+        source,
+        "[DEFAULT]\r\nVERSAO=7\r\nCHAMADA_ATEND_GLPI=http://old.example/glpi\r\n"
+        "CHAMADA_ATEND_PORTAL=http://old.example/portal\r\nLOJA=Centro\r\n"
+        "[FILIAL_00]\r\nCHAMADA_ATEND_GLPI=" +
+            Faq +
+            "\r\nCHAMADA_ATEND_PORTAL=\r\n"
+            "[FILIAL_07]\r\nCHAMADA_ATEND_GLPI=" +
+            Faq.substr(0, 8) + "WWW" + Faq.substr(11) +
+            "\r\n[FILIAL_99]\r\nCHAMADA_ATEND_PORTAL=old\r\n"
+            "[FILIAL_100]\r\nCHAMADA_ATEND_GLPI=old\r\n[FILIAL_5]\r\nCHAMADA_ATEND_GLPI=old\r\n");
     Run();
     const std::u16string faq(FaqLink);
     const std::u16string portal(PortalLink);

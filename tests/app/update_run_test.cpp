@@ -71,16 +71,16 @@ TEST_P(RefreshLinkTest, WritesOnlyNonBlankDifferentValues) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RefreshLinkTest,
-    testing::Values(
-        RefreshCase{"absent key", std::nullopt, false}, RefreshCase{"empty value", u"", false},
-        RefreshCase{"blanks and controls only", u" \t\r\n\x01\x1F ", false},
-        RefreshCase{"already current", Faq, false},
-        RefreshCase{"current within blanks", u"  \t" + Faq + u" \x1F", false},
-        RefreshCase{"another address", u"http://old.example/glpi", true},
-        RefreshCase{"other letter case", u"HTTPS://" + Faq.substr(8), true},
-        RefreshCase{"no-break space is not blank", u"\u00A0" + Faq, true},
-        RefreshCase{"DEL is not blank", Faq + u"\x7F", true},
-        RefreshCase{"prefix of the link", Faq.substr(0, Faq.size() - 1), true}));
+    testing::Values(RefreshCase{"absent key", std::nullopt, false},
+                    RefreshCase{"empty value", u"", false},
+                    RefreshCase{"blanks and controls only", u" \t\r\n\x01\x1F ", false},
+                    RefreshCase{"already current", Faq, false},
+                    RefreshCase{"current within blanks", u"  \t" + Faq + u" \x1F", false},
+                    RefreshCase{"another address", u"http://old.example/glpi", true},
+                    RefreshCase{"other letter case", u"HTTPS://" + Faq.substr(8), true},
+                    RefreshCase{"no-break space is not blank", u"\u00A0" + Faq, true},
+                    RefreshCase{"DEL is not blank", Faq + u"\x7F", true},
+                    RefreshCase{"prefix of the link", Faq.substr(0, Faq.size() - 1), true}));
 
 TEST(UpdateProfileTest, GateStopsAtVersionZeroOrUnreadable) {
     for (const std::optional<std::u16string>& version :
@@ -132,9 +132,13 @@ TEST(UpdateProfileTest, CurrentLinksStillAdvanceTheVersion) {
 }
 
 TEST(UpdateProfileTest, VersionAdvanceWrapsAndIsWrittenAsDecimal) {
-    const std::pair<std::u16string, std::u16string> cases[] = {
-        {u"7", u"8"},   {u"-1", u"0"},   {u"0x1F", u"32"}, {u"$10", u"17"},
-        {u"2147483647", u"-2147483648"}, {u"-2147483648", u"-2147483647"}, {u"  9", u"10"}};
+    const std::pair<std::u16string, std::u16string> cases[] = {{u"7", u"8"},
+                                                               {u"-1", u"0"},
+                                                               {u"0x1F", u"32"},
+                                                               {u"$10", u"17"},
+                                                               {u"2147483647", u"-2147483648"},
+                                                               {u"-2147483648", u"-2147483647"},
+                                                               {u"  9", u"10"}};
     for (const auto& [stored, written] : cases) {
         RecordingProfile profile;
         profile.values[{u"DEFAULT", u"VERSAO"}] = stored;

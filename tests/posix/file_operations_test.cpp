@@ -1,9 +1,8 @@
 // The existence test and the copy on POSIX, over real files, links, folders and FIFOs.
 #include "platform/file_operations.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
@@ -20,7 +19,7 @@ using test::ReadBytes;
 using test::WriteBytes;
 
 class PosixFileTest : public testing::Test {
-protected:
+  protected:
     test::TempFolder folder;
     fs::path At(const std::string& name) const { return folder.Path() / name; }
 
@@ -45,9 +44,9 @@ TEST_F(PosixFileTest, ExistenceCountsRegularFilesAndLinksToThem) {
     ASSERT_EQ(::mkfifo(At("fifo").c_str(), 0600), 0);
 
     const std::pair<std::string, bool> cases[] = {
-        {"file", true},      {"link-to-file", true}, {"dir", false},  {"link-to-dir", false},
-        {"dangling", false}, {"loop", false},        {"fifo", false}, {"missing", false},
-        {"file/below", false}};
+        {"file", true},         {"link-to-file", true}, {"dir", false},
+        {"link-to-dir", false}, {"dangling", false},    {"loop", false},
+        {"fifo", false},        {"missing", false},     {"file/below", false}};
     for (const auto& [name, exists] : cases) {
         EXPECT_EQ(FileExists(At(name).u16string()), exists) << name;
     }
@@ -56,8 +55,8 @@ TEST_F(PosixFileTest, ExistenceCountsRegularFilesAndLinksToThem) {
 TEST_F(PosixFileTest, CopyMakesAnIdenticalFileWithTheSourcePermissions) {
     const std::string bytes = std::string("[DEFAULT]\r\nVERSAO=8\r\n") + '\0' + "\xE9";
     WriteBytes(At("source"), bytes);
-    fs::permissions(At("source"), fs::perms::owner_read | fs::perms::owner_write |
-                                      fs::perms::group_read);
+    fs::permissions(At("source"),
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_TRUE(CopyFileNoOverwrite(At("source").u16string(), At("target").u16string()));
     EXPECT_EQ(ReadBytes(At("target")), bytes);
     EXPECT_EQ(fs::status(At("target")).permissions(), fs::status(At("source")).permissions());

@@ -19,7 +19,7 @@ using test::TempFolder;
 using test::WriteBytes;
 
 class IniFileTest : public testing::Test {
-protected:
+  protected:
     TempFolder folder;
     std::filesystem::path path = folder.Path() / "Quenmoor.ini";
     std::u16string fileName = path.u16string();
@@ -52,11 +52,11 @@ TEST_F(IniFileTest, ReadIntegerFollowsTheIntegerTextRules) {
         const char* stored;
         std::int32_t expected;
     };
-    const Case cases[] = {{"0X1f", 31},        {"0x1F", 31},          {"0x", -9},
-                          {"$10", 16},         {"x10", 16},           {"-$10", -16},
-                          {"2147483648", -9},  {"-2147483648", INT32_MIN},
-                          {"$100000000", -9},  {"abc", -9},           {"12abc", -9},
-                          {"", -9},            {"0xg", -9},           {"-0x10", -16}};
+    const Case cases[] = {
+        {"0X1f", 31},       {"0x1F", 31},  {"0x", -9},         {"$10", 16},
+        {"x10", 16},        {"-$10", -16}, {"2147483648", -9}, {"-2147483648", INT32_MIN},
+        {"$100000000", -9}, {"abc", -9},   {"12abc", -9},      {"", -9},
+        {"0xg", -9},        {"-0x10", -16}};
     TIniFile profile(fileName);
     for (const auto& c : cases) {
         WriteBytes(path, std::string("[S]\r\nN=") + c.stored + "\r\n");
@@ -70,7 +70,8 @@ TEST_F(IniFileTest, WritesAreReadBackAndIntegersStoredAsDecimal) {
     profile.WriteInteger(u"DEFAULT", u"VERSAO", -5);
     profile.WriteInteger(u"FILIAL_00", u"VERSAO", 0);
     profile.WriteString(u"FILIAL_00", u"EMPTY", u"");
-    EXPECT_EQ(profile.ReadString(u"DEFAULT", u"CHAMADA_ATEND_GLPI", u""), u"https://a.example/faq/");
+    EXPECT_EQ(profile.ReadString(u"DEFAULT", u"CHAMADA_ATEND_GLPI", u""),
+              u"https://a.example/faq/");
     EXPECT_EQ(profile.ReadString(u"DEFAULT", u"VERSAO", u""), u"-5");
     EXPECT_EQ(profile.ReadString(u"FILIAL_00", u"VERSAO", u""), u"0");
     // An empty value is stored, not taken as a request to remove the key.

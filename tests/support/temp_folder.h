@@ -7,7 +7,7 @@
 namespace quenmoor::test {
 
 class TempFolder {
-public:
+  public:
     TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -19,7 +19,7 @@ public:
     // The path of `name` inside the folder, as the profile code takes paths.
     [[nodiscard]] std::u16string FileName(const std::string& name) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -1,6 +1,6 @@
-#include <windows.h>
-
 #include "support/read_only.h"
+
+#include <windows.h>
 
 namespace quenmoor::test {
 
