@@ -92,7 +92,7 @@ ProfileEdit SetValue(std::string_view bytes, std::u16string_view section, std::u
         const ProfileLine& after = found.section->lastEntry;
         const UnitSpan at{after.whole.end, after.whole.end};
         if (!after.ending.Empty()) {
-            return SpliceText(text, at, keyLine + u"\r\n");
+            return SpliceText(text, at, keyLine + LineEndLike(text, after.ending));
         }
         const std::u16string lineEnd = LineEndLike(text, found.lastEnding);
         return SpliceText(text, at, lineEnd + keyLine + lineEnd);
