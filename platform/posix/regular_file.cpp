@@ -30,7 +30,7 @@ FileContents ReadRegularFile(const std::string& path, bool followLink) {
 
     // Room for the size fstat saw plus one byte, so the usual read ends without growing; a file
     // that grows meanwhile is still read to its end.
-    constexpr std::size_t MinimumGrowth = 64 * 1024;
+    constexpr std::size_t MinimumGrowth = std::size_t{64} * 1024;
     std::string& bytes = contents.bytes;
     bytes.resize(static_cast<std::size_t>(std::max<off_t>(contents.info.st_size, 0)) + 1);
     std::size_t used = 0;

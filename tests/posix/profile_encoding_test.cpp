@@ -3,16 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 
 namespace quenmoor::platform::posix {
 namespace {
 
+using namespace std::string_literals;
+
 TEST(ProfileEncodingTest, DetectionFollowsMarkThenUtf8WellFormedness) {
-    const struct {
+    struct Case {
         std::string bytes;
         ProfileEncoding expected;
-    } cases[] = {
+    };
+    const auto cases = std::to_array<Case>({
         {"", {TextForm::Utf8, 0}},
         {"[A]\r\na=1", {TextForm::Utf8, 0}},
         {"a=\xC3\xA9\xF0\x9F\x98\x80", {TextForm::Utf8, 0}},
@@ -26,9 +30,9 @@ TEST(ProfileEncodingTest, DetectionFollowsMarkThenUtf8WellFormedness) {
         {"\xEF\xBB\xBF"
          "a=\xE9",
          {TextForm::Windows1252, 3}},
-        {"\xFF\xFE[\0", {TextForm::Utf16Le, 2}},
-        {"\xFE\xFF\0[", {TextForm::Utf16Be, 2}},
-    };
+        {"\xFF\xFE[\0"s, {TextForm::Utf16Le, 2}},
+        {"\xFE\xFF\0["s, {TextForm::Utf16Be, 2}},
+    });
     for (const auto& c : cases) {
         const ProfileEncoding found = DetectEncoding(c.bytes);
         EXPECT_EQ(found.form, c.expected.form) << testing::PrintToString(c.bytes);
@@ -56,8 +60,8 @@ TEST(ProfileEncodingTest, TextAFormCannotCarryIsRefused) {
     EXPECT_FALSE(EncodeText(u"\u0100", TextForm::Windows1252));
     EXPECT_FALSE(EncodeText(u"\u0080", TextForm::Windows1252)) << "a C1 control 1252 redefines";
     EXPECT_FALSE(EncodeText(u"a\xD800", TextForm::Utf8));
-    EXPECT_EQ(EncodeText(u"a\xD800", TextForm::Utf16Le), std::string("a\0\0\xD8", 4));
-    EXPECT_EQ(EncodeText(u"a\xD800", TextForm::Utf16Be), std::string("\0a\xD8\0", 4));
+    EXPECT_EQ(EncodeText(u"a\xD800", TextForm::Utf16Le), "a\0\0\xD8"s);
+    EXPECT_EQ(EncodeText(u"a\xD800", TextForm::Utf16Be), "\0a\xD8\0"s);
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/profile_functions.h"
@@ -20,21 +22,28 @@ using test::WriteBytes;
 
 class ProfileReadTest : public testing::Test {
   protected:
-    test::TempFolder folder;
-    std::u16string fileName = folder.FileName("Quenmoor.ini");
+    [[nodiscard]] const std::filesystem::path& Folder() const { return folder_.Path(); }
+    [[nodiscard]] const char16_t* FileName() const { return fileName_.c_str(); }
+    void Store(std::string_view bytes) const {
+        WriteBytes(folder_.Path() / "Quenmoor.ini", std::string(bytes));
+    }
+    void ReadFrom(const std::string& name) { fileName_ = folder_.FileName(name); }
 
-    std::u16string Read(const char16_t* section, const char16_t* key,
-                        const char16_t* defaultValue = u"<default>") {
+    [[nodiscard]] std::u16string Read(const char16_t* section, const char16_t* key) const {
         std::vector<char16_t> buffer(256, u'#');
         const std::uint32_t count =
-            GetPrivateProfileString(section, key, defaultValue, buffer, fileName.c_str());
+            GetPrivateProfileString(section, key, u"<default>", buffer, FileName());
         EXPECT_EQ(buffer[count], u'\0');
         return {buffer.data(), count};
     }
+
+  private:
+    test::TempFolder folder_;
+    std::u16string fileName_ = folder_.FileName("Quenmoor.ini");
 };
 
 // One profile with every rule that decides what a line means, and a mix of line ends.
-const std::string TrickyProfile =
+constexpr std::string_view TrickyProfile =
     "; comment before any section\r\n"
     "Orphan=before any section\r\n"
     "[General]\r\n"
@@ -62,12 +71,13 @@ const std::string TrickyProfile =
     "Final=no line end";
 
 TEST_F(ProfileReadTest, TrickyProfileReadsByTheLineRules) {
-    WriteBytes(folder.Path() / "Quenmoor.ini", TrickyProfile);
-    const struct {
+    Store(TrickyProfile);
+    struct Case {
         const char16_t* section;
         const char16_t* key;
-        std::u16string expected;
-    } cases[] = {
+        std::u16string_view expected;
+    };
+    const auto cases = std::to_array<Case>({
         {u"General", u"Name", u"first"},         {u"GENERAL", u"name", u"first"},
         {u" general ", u"\tName ", u"first"},    {u"General", u"Spaced", u"padded value"},
         {u"General", u"Quoted", u"a b"},         {u"General", u"Single", u"x y"},
@@ -80,7 +90,7 @@ TEST_F(ProfileReadTest, TrickyProfileReadsByTheLineRules) {
         {u"General", u"Extra", u"<default>"},    {u"Second", u"Key", u"in second"},
         {u"\u00E4RGER", u"wert", u"\u00FC"},     {u"Last", u"Final", u"no line end"},
         {u"Missing", u"Name", u"<default>"},
-    };
+    });
     for (const auto& c : cases) {
         EXPECT_EQ(Read(c.section, c.key), c.expected)
             << "[" << testing::PrintToString(c.section) << "] " << testing::PrintToString(c.key);
@@ -89,30 +99,31 @@ TEST_F(ProfileReadTest, TrickyProfileReadsByTheLineRules) {
 
 TEST_F(ProfileReadTest, EveryEncodingReadsTheSameText) {
     // [Région] Clé=€ é, with U+0081 standing for the byte Windows-1252 leaves undefined.
-    const struct {
+    struct File {
         const char* what;
         std::string bytes;
-    } files[] = {
+    };
+    const auto files = std::to_array<File>({
         {"UTF-8", "[R\xC3\xA9gion]\r\nCl\xC3\xA9=\xE2\x82\xAC \xC3\xA9\xC2\x81\r\n"},
         {"UTF-8 with mark",
          "\xEF\xBB\xBF[R\xC3\xA9gion]\nCl\xC3\xA9=\xE2\x82\xAC \xC3\xA9\xC2\x81"},
         {"Windows-1252", "[R\xE9gion]\r\nCl\xE9=\x80 \xE9\x81\r\n"},
         {"UTF-16LE", Utf16(u"[R\u00E9gion]\nCl\u00E9=\u20AC \u00E9\u0081\n", true)},
         {"UTF-16BE", Utf16(u"[R\u00E9gion]\r\nCl\u00E9=\u20AC \u00E9\u0081", false)},
-    };
+    });
     for (const auto& file : files) {
-        WriteBytes(folder.Path() / "Quenmoor.ini", file.bytes);
+        Store(file.bytes);
         EXPECT_EQ(Read(u"r\u00C9GION", u"CL\u00C9"), u"\u20AC \u00E9\u0081") << file.what;
     }
 }
 
 TEST_F(ProfileReadTest, ResultAndDefaultAreCutToTheBuffer) {
-    WriteBytes(folder.Path() / "Quenmoor.ini", "[S]\r\nk=abcdef\r\n");
+    Store("[S]\r\nk=abcdef\r\n");
     for (const char16_t* key : {u"k", u"missing"}) {
         for (const std::size_t size : {1U, 2U, 4U, 6U, 7U, 100U}) {
             std::vector<char16_t> buffer(size, u'#');
             const std::uint32_t count =
-                GetPrivateProfileString(u"S", key, u"ABCDEF", buffer, fileName.c_str());
+                GetPrivateProfileString(u"S", key, u"ABCDEF", buffer, FileName());
             const std::u16string full = key[0] == u'k' ? u"abcdef" : u"ABCDEF";
             ASSERT_EQ(count, std::min<std::size_t>(size - 1, 6)) << size;
             EXPECT_EQ(std::u16string(buffer.data(), count), full.substr(0, count));
@@ -120,29 +131,27 @@ TEST_F(ProfileReadTest, ResultAndDefaultAreCutToTheBuffer) {
         }
     }
     std::array<char16_t, 2> untouched = {u'#', u'#'};
-    EXPECT_EQ(
-        GetPrivateProfileString(u"S", u"k", u"d", std::span(untouched).first(0), fileName.c_str()),
-        0U);
+    EXPECT_EQ(GetPrivateProfileString(u"S", u"k", u"d", std::span(untouched).first(0), FileName()),
+              0U);
     EXPECT_EQ(untouched[0], u'#');
 }
 
 TEST_F(ProfileReadTest, WhatIsNotARegularFileReadsAsMissing) {
-    std::filesystem::create_directory(folder.Path() / "folder");
-    ASSERT_EQ(::mkfifo((folder.Path() / "fifo").c_str(), 0600), 0);
-    std::filesystem::create_symlink(folder.Path() / "fifo", folder.Path() / "link-to-fifo");
+    std::filesystem::create_directory(Folder() / "folder");
+    ASSERT_EQ(::mkfifo((Folder() / "fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink(Folder() / "fifo", Folder() / "link-to-fifo");
     for (const char* name : {"missing.ini", "folder", "fifo", "link-to-fifo", "missing/x.ini"}) {
-        fileName = folder.FileName(name);
+        ReadFrom(name);
         EXPECT_EQ(Read(u"S", u"k"), u"<default>") << name;
     }
 }
 
 TEST_F(ProfileReadTest, EachReadSeesTheFileAsItIsNow) {
-    const auto path = folder.Path() / "Quenmoor.ini";
-    WriteBytes(path, "[S]\nk=one\n");
+    Store("[S]\nk=one\n");
     EXPECT_EQ(Read(u"S", u"k"), u"one");
-    WriteBytes(path, "[S]\nk=two\n");  // same size, likely the same timestamp
+    Store("[S]\nk=two\n");  // same size, likely the same timestamp
     EXPECT_EQ(Read(u"S", u"k"), u"two");
-    std::filesystem::remove(path);
+    std::filesystem::remove(Folder() / "Quenmoor.ini");
     EXPECT_EQ(Read(u"S", u"k"), u"<default>");
 }
 
