@@ -20,7 +20,7 @@ struct UnitSpan {
 };
 
 // The profile's structural characters ([ ] = ; quotes, blanks, CR, LF) are ASCII, and in UTF-8 and
-// Windows-1252 an ASCII byte is never part of a longer sequence, so those forms are scanned byte
+// Windows-1252 an ASCII byte never occurs inside a longer sequence, so those forms are scanned byte
 // by byte and UTF-16 unit by unit. Only the names and values a caller asks about get decoded.
 class ProfileText {
   public:

@@ -60,7 +60,7 @@ TEST_F(ProfileWriteTest, EditsChangeOnlyTheBytesTheyMust) {
     const auto cases = std::to_array<EditCase>({
         {"value replaced, spacing and comment kept", "; c\r\n[A]\r\n  k1 =  old v \t\r\n\r\n", u"a",
          u"K1", u"new", "; c\r\n[A]\r\n  k1 =  new \t\r\n\r\n"},
-        {"quotes are part of the replaced value", "[A]\nk='old'\nz=1\n", u"A", u"k", u"v",
+        {"quotes are replaced with the value", "[A]\nk='old'\nz=1\n", u"A", u"k", u"v",
          "[A]\nk=v\nz=1\n"},
         {"empty values filled after their blanks", "[A]\na=\nb= \t\n", u"A", u"b", u"x",
          "[A]\na=\nb= \tx\n"},
