@@ -24,9 +24,6 @@ TEST(ProfileEncodingTest, DetectionFollowsMarkThenUtf8WellFormedness) {
          "a=\xC3\xA9",
          {TextForm::Utf8, 3}},
         {"a=\xE9", {TextForm::Windows1252, 0}},
-        {"a=\xC0\xAF", {TextForm::Windows1252, 0}},      // overlong "/"
-        {"a=\xED\xA0\x80", {TextForm::Windows1252, 0}},  // encoded surrogate
-        {"a=\xC3", {TextForm::Windows1252, 0}},          // cut short at the end
         {"\xEF\xBB\xBF"
          "a=\xE9",
          {TextForm::Windows1252, 3}},
@@ -54,14 +51,6 @@ TEST(ProfileEncodingTest, EveryWindows1252ByteRoundTrips) {
     EXPECT_EQ((*text)[0x9F], u'\u0178');
     EXPECT_EQ((*text)[0xE9], u'\u00E9');
     EXPECT_EQ(EncodeText(*text, TextForm::Windows1252), all);
-}
-
-TEST(ProfileEncodingTest, TextAFormCannotCarryIsRefused) {
-    EXPECT_FALSE(EncodeText(u"\u0100", TextForm::Windows1252));
-    EXPECT_FALSE(EncodeText(u"\u0080", TextForm::Windows1252)) << "a C1 control 1252 redefines";
-    EXPECT_FALSE(EncodeText(u"a\xD800", TextForm::Utf8));
-    EXPECT_EQ(EncodeText(u"a\xD800", TextForm::Utf16Le), "a\0\0\xD8"s);
-    EXPECT_EQ(EncodeText(u"a\xD800", TextForm::Utf16Be), "\0a\xD8\0"s);
 }
 
 }  // namespace
