@@ -34,10 +34,11 @@ TemporaryFile::~TemporaryFile() {
 bool TemporaryFile::Write(std::string_view bytes) noexcept {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd_.Get(), bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        // No progress at all counts as a failure too, rather than a reason to spin.
+        if (written <= 0) {
             return false;
         }
         bytes.remove_prefix(static_cast<std::size_t>(written));
