@@ -18,6 +18,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Static runtime: the .exe needs no DLL that a bare Windows installation lacks.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# The shipped release carries no symbols; debug builds keep them for gdb under Wine.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
 
 find_program(QUENMOOR_WINE NAMES wine wine64)
 if(QUENMOOR_WINE)
