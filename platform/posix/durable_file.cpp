@@ -41,7 +41,10 @@ bool IsSameFile(const std::string& path, const struct stat& previous) {
     return ::lstat(path.c_str(), &now) == 0 && now.st_dev == previous.st_dev &&
            now.st_ino == previous.st_ino && now.st_size == previous.st_size &&
            now.st_mtim.tv_sec == previous.st_mtim.tv_sec &&
-           now.st_mtim.tv_nsec == previous.st_mtim.tv_nsec;
+           now.st_mtim.tv_nsec == previous.st_mtim.tv_nsec &&
+           // Nobody can set the change time back, unlike the modification time.
+           now.st_ctim.tv_sec == previous.st_ctim.tv_sec &&
+           now.st_ctim.tv_nsec == previous.st_ctim.tv_nsec;
 }
 
 }  // namespace

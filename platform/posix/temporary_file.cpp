@@ -7,11 +7,14 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/posix/stale_temporaries.h"
+
 namespace quenmoor::platform::posix {
 
 std::optional<TemporaryFile> TemporaryFile::CreateBeside(const std::string& folder,
                                                          std::string_view name) {
-    std::string path = folder + "/." + std::string(name) + ".XXXXXX";
+    RemoveStaleTemporaries(folder, name);
+    std::string path = folder + "/" + TemporaryNameTemplate(name, ::getpid());
     UniqueFd fd(::mkostemp(path.data(), O_CLOEXEC));
     if (!fd.Valid()) {
         return std::nullopt;

@@ -15,7 +15,8 @@ namespace quenmoor::platform::posix {
 
 class TemporaryFile {
   public:
-    // Creates ".<name>.XXXXXX" (mode 0600) in `folder` beside `name`. Nothing when that fails.
+    // Creates ".<name>.<pid>.XXXXXX" (mode 0600) in `folder` beside `name`, after removing the
+    // ones that killed processes left there. Nothing when that fails.
     static std::optional<TemporaryFile> CreateBeside(const std::string& folder,
                                                      std::string_view name);
 

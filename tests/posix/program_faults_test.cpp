@@ -1,0 +1,240 @@
+// The built program against faults of the machine and hostile profiles: every run ends quietly
+// with status 0, and the profile is either untouched or correctly changed, byte for byte.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "posix/program_fixture.h"
+#include "support/file_bytes.h"
+#include "support/posix/mount_namespace.h"
+
+namespace quenmoor::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sets or clears the immutable flag, which refuses changes to root as well.
+void SetImmutable(const fs::path& path, bool on) {
+    const std::string command =
+        std::string("chattr ") + (on ? "+i" : "-i") + " '" + path.string() + "' 2>/dev/null";
+    if (std::system(command.c_str()) != 0 && on) {
+        GTEST_SKIP() << "chattr +i is not supported here";
+    }
+}
+
+struct ContentCase {
+    const char* what;
+    std::function<std::string()> profile;
+    bool changes;  // whether the run can update it, or must leave it as it is
+};
+
+class ProfileContentTest : public ProgramTest, public testing::WithParamInterface<ContentCase> {};
+
+TEST_P(ProfileContentTest, UpdatedCorrectlyOrLeftAlone) {
+    const std::string before = GetParam().profile();
+    WriteBytes(Source(), before);
+    const ChildOutcome outcome = Run();
+    ExpectQuiet(outcome);
+    ExpectMemoryBounded(outcome, before.size());
+    const std::string after = ReadBytes(Source());
+    if (GetParam().changes) {
+        EXPECT_EQ(after, Updated(before));
+        EXPECT_EQ(ReadBytes(Target()), after);
+    } else {
+        EXPECT_EQ(after, before);
+        EXPECT_FALSE(fs::exists(Target()));
+    }
+    EXPECT_TRUE(StrayFiles().empty());
+}
+
+std::string Utf16Le(const std::string& ascii) {
+    std::string bytes = "\xFF\xFE";
+    for (const char c : ascii) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, ProfileContentTest,
+    testing::Values(
+        ContentCase{"CRLF", [] { return StaleProfile(); }, true},
+        ContentCase{"LF", [] { return StaleProfile("\n"); }, true},
+        ContentCase{"Windows-1252 text",
+                    [] { return StaleProfile("\r\n", "DESCRICAO=Filial S\xE3o Jo\xE3o\r\n"); },
+                    true},
+        ContentCase{"UTF-8 with its mark",
+                    [] { return "\xEF\xBB\xBF" + StaleProfile("\r\n", "NOME=S\xC3\xA3o\r\n"); },
+                    true},
+        ContentCase{
+            "a 1 MB line",
+            [] { return StaleProfile("\r\n", "", "LOGO=" + std::string(1 << 20, 'Q') + "\r\n"); },
+            true},
+        // A NUL byte in a text profile most likely means UTF-16 without its mark: the profile
+        // layer will not rewrite what it cannot be sure to read right.
+        ContentCase{"NUL bytes",
+                    [] { return StaleProfile("\r\n", std::string("BIN=a\0b", 7) + "\r\n"); },
+                    false}),
+    [](const testing::TestParamInfo<ContentCase>& param) {
+        std::string name;
+        for (const char c : std::string(param.param.what)) {
+            name += std::isalnum(static_cast<unsigned char>(c)) != 0 ? c : '_';
+        }
+        return name;
+    });
+
+TEST_F(ProgramTest, Utf16LeProfileIsUpdatedInUtf16Le) {
+    const std::string before = Utf16Le(StaleProfile());
+    WriteBytes(Source(), before);
+    ExpectQuiet(Run());
+    EXPECT_EQ(ReadBytes(Source()), Utf16Le(Updated(StaleProfile())));
+}
+
+TEST_F(ProgramTest, TwentyMegabyteProfile) {
+    // Many more keys per branch, as a profile grown over the years.
+    const auto profile = [] {
+        const std::string filler =
+            "CONFIG_" + std::string(180, 'z') + "=" + std::string(20, '1') + "\r\n";
+        std::string block;
+        while (block.size() < (205U << 10)) {
+            block += filler;
+        }
+        // Only the default section's links are stale: rewriting 20 MB 202 times would test the
+        // disk, not the program.
+        std::string text = StaleProfile("\r\n", block);
+        const std::size_t branches = text.find("[FILIAL_00]");
+        text.replace(branches, std::string::npos, Updated(text.substr(branches)));
+        return text;
+    };
+    std::size_t size = 0;
+    {
+        // Released before the run: the child's measured peak would include it.
+        const std::string before = profile();
+        size = before.size();
+        WriteBytes(Source(), before);
+    }
+    ASSERT_GT(size, 20U << 20);
+    const ChildOutcome outcome = Run(ChildOptions::Timeout(std::chrono::minutes(10)));
+    ExpectQuiet(outcome);
+    ExpectMemoryBounded(outcome, size);
+    EXPECT_TRUE(ReadBytes(Source()) == Updated(profile()));
+}
+
+TEST_F(ProgramTest, ReadOnlyProfileOrFolderIsLeftAsItIs) {
+    const std::string before = StaleProfile();
+    const std::pair<const char*, std::function<void(bool)>> faults[] = {
+        {"profile without write permission",
+         [](bool on) {
+             fs::permissions(Source(), on ? fs::perms::owner_read | fs::perms::group_read
+                                          : fs::perms::owner_read | fs::perms::owner_write);
+         }},
+        {"immutable profile", [](bool on) { SetImmutable(Source(), on); }},
+        {"immutable folder", [](bool on) { SetImmutable(Source().parent_path(), on); }}};
+    for (const auto& [what, fault] : faults) {
+        WriteBytes(Source(), before);
+        fault(true);
+        if (testing::Test::IsSkipped()) {
+            return;
+        }
+        ExpectQuiet(Run());
+        fault(false);
+        EXPECT_EQ(ReadBytes(Source()), before) << what;
+        EXPECT_FALSE(fs::exists(Target())) << what;
+        EXPECT_TRUE(StrayFiles().empty()) << what;
+    }
+}
+
+TEST_F(ProgramTest, NothingUsableAtTheProfilePath) {
+    const std::pair<const char*, std::function<void()>> occupants[] = {
+        {"missing folder", [] { fs::remove_all(Source().parent_path()); }},
+        {"directory", [] { fs::create_directory(Source()); }},
+        {"FIFO", [] { ASSERT_EQ(::mkfifo(Source().c_str(), 0600), 0); }},
+        {"dangling link", [] { fs::create_symlink(Source().string() + ".gone", Source()); }},
+        {"link loop", [] { fs::create_symlink(Source(), Source()); }}};
+    for (const auto& [what, occupy] : occupants) {
+        SetUp();
+        occupy();
+        const auto before = fs::exists(Source().parent_path()) ? fs::symlink_status(Source()).type()
+                                                               : fs::file_type::not_found;
+        const ChildOutcome outcome = Run(ChildOptions::Timeout(std::chrono::seconds(20)));
+        ExpectQuiet(outcome);
+        EXPECT_FALSE(outcome.hung) << what;
+        EXPECT_EQ(fs::symlink_status(Source()).type(), before) << what;
+        EXPECT_FALSE(fs::exists(Target())) << what;
+    }
+}
+
+TEST_F(ProgramTest, WhateverIsAtTheTargetIsKept) {
+    const std::string before = StaleProfile();
+    const std::pair<const char*, std::function<void()>> occupants[] = {
+        {"file", [] { WriteBytes(Target(), "old copy"); }},
+        {"folder", [] { fs::create_directory(Target()); }},
+        {"dangling link", [] { fs::create_symlink(Target().string() + ".gone", Target()); }},
+        {"missing folder", [] { fs::remove_all(Target().parent_path()); }}};
+    for (const auto& [what, occupy] : occupants) {
+        SetUp();
+        WriteBytes(Source(), before);
+        occupy();
+        const auto kept = fs::symlink_status(Target()).type();
+        ExpectQuiet(Run());
+        EXPECT_EQ(ReadBytes(Source()), Updated(before)) << what;
+        EXPECT_EQ(fs::symlink_status(Target()).type(), kept) << what;
+        EXPECT_FALSE(fs::exists(Target().string() + ".gone")) << what;
+        if (kept == fs::file_type::regular) {
+            EXPECT_EQ(ReadBytes(Target()), "old copy");
+        }
+    }
+}
+
+TEST_F(ProgramTest, FullDiskRefusesTheWriteAndKeepsTheProfile) {
+    // A 256 KiB file system holding a profile of about 180 KiB: the profile fits, a second copy
+    // of it (the replacement being written) does not.
+    const auto disk = TmpfsNamespace::Create(Source().parent_path(), 256U << 10);
+    if (!disk) {
+        GTEST_SKIP() << "cannot mount a tmpfs in a private mount namespace (needs root)";
+    }
+    const std::string before = StaleProfile("\r\n", "NOTA=" + std::string(1600, 'n') + "\r\n");
+    ASSERT_GT(before.size(), 160U << 10);
+    WriteBytes(disk->Inside(Source()), before);
+    const ChildOutcome outcome = Run(ChildOptions::InMountNamespaceOf(disk->Holder()));
+    ExpectQuiet(outcome);
+    EXPECT_EQ(ReadBytes(disk->Inside(Source())), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(disk->Inside(Source().parent_path())),
+                            fs::directory_iterator()),
+              1)
+        << "no temporary file may be left on the full disk";
+    EXPECT_FALSE(fs::exists(Target()));
+}
+
+TEST_F(ProgramTest, AnotherWriterDuringTheRunLosesNothing) {
+    // Another program keeps replacing the profile (as a careful editor does: new file, rename)
+    // with one of two versions while the run goes on.
+    const std::string versionA = StaleProfile("\r\n", "EDITOR=A\r\n");
+    const std::string versionB = StaleProfile("\r\n", "EDITOR=B\r\n");
+    WriteBytes(Source(), versionA);
+    std::atomic<bool> stop = false;
+    std::thread editor([&] {
+        for (int round = 0; !stop; ++round) {
+            const fs::path scratch = Source().string() + ".editor";
+            WriteBytes(scratch, round % 2 == 0 ? versionB : versionA);
+            fs::rename(scratch, Source());
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+    });
+    const ChildOutcome outcome = Run();
+    stop = true;
+    editor.join();
+    ExpectQuiet(outcome);
+    const std::string after = Restored(ReadBytes(Source()));
+    EXPECT_TRUE(after == versionA || after == versionB)
+        << "the profile must be one editor's version with some links updated";
+}
+
+}  // namespace
+}  // namespace quenmoor::test
