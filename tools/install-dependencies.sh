@@ -8,6 +8,7 @@ packages=(
     libicu-dev
     clang-format clang-tidy
     g++-mingw-w64-x86-64 wine wine64
+    e2fsprogs zip
 )
 
 missing=()

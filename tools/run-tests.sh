@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every check the project has: formatting, static analysis, the native test suite, the same
-# suite under AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows suite under Wine.
+# suite under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows suite under Wine (test
+# programs, the .exe's imports and version resource, the .exe end to end) and the release package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,6 +19,10 @@ for preset in debug sanitizers windows-debug; do
     step "tests: $preset"
     ctest --preset "$preset"
 done
+
+step "package: Windows release"
+# Builds the release .exe, runs the end-to-end cases on that very file under Wine, and packs it.
+bash tools/package.sh
 
 step "clang-tidy"
 # The Windows layer needs windows.h, which only the cross compiler has; everything else is
