@@ -55,6 +55,7 @@ release() {
     [ ! -e "$root/Ostrel" ] || chattr -R -i "$root/Ostrel" >/dev/null 2>&1 || true
 }
 trap 'release; rm -rf "$out" "$root/Ostrel"' EXIT
+trap 'exit 130' INT TERM
 
 fail() {
     echo "FAIL [$case_name]: $*"

@@ -15,7 +15,8 @@ start() {
     if [ "$(cat "$ready" 2>/dev/null)" != "$version" ]; then
         # Not made yet, left half-made by an interrupted run, or made by another Wine: make anew.
         wineserver -k >/dev/null 2>&1 || true
-        rm -rf "$WINEPREFIX"
+        # An immutable file left by an interrupted end-to-end run would block the removal.
+        rm -rf "$WINEPREFIX" 2>/dev/null || { chattr -R -i "$WINEPREFIX" && rm -rf "$WINEPREFIX"; }
         mkdir -p "$(dirname "$WINEPREFIX")"
         local log="$WINEPREFIX.log"
         if ! wineboot --init </dev/null >"$log" 2>&1; then
