@@ -1,0 +1,26 @@
+// One benchmark case on one generated profile: what is timed, and how its outcome is checked.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "bench/profile_scene.h"
+
+namespace quenmoor::bench {
+
+struct SceneCase {
+    std::string name;
+    ProfileSize size = ProfileSize::Reference;
+    LinkState state = LinkState::Current;
+    // The timed work; it throws when something fails.
+    std::function<void(const ProfileScene&)> run;
+    // Looks at the files after the last iteration: empty when they are as `run` should leave
+    // them, otherwise what is wrong. A case that did not do its work reports an error, not a time.
+    std::function<std::string(const ProfileScene&)> check;
+};
+
+// Registers the case with Google Benchmark; its profile lives under `root`.
+void Register(const std::filesystem::path& root, SceneCase sceneCase);
+
+}  // namespace quenmoor::bench

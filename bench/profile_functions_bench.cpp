@@ -1,0 +1,59 @@
+// The profile functions alone: one read and one write of a link in the last branch section, the
+// farthest from the start of the file, on a profile whose links are stale.
+#include <array>
+#include <string>
+
+#include "app/links.h"
+#include "bench/bench_case.h"
+#include "bench/benchmarks.h"
+#include "platform/profile_functions.h"
+
+namespace quenmoor::bench {
+namespace {
+
+constexpr char16_t Section[] = u"FILIAL_99";
+constexpr char16_t Key[] = u"CHAMADA_ATEND_PORTAL";
+constexpr char16_t Missing[] = u"<missing>";
+
+std::u16string ReadLink(const ProfileScene& scene) {
+    std::array<char16_t, 2048> buffer{};
+    const std::u16string fileName = scene.SourceName();
+    const auto count =
+        platform::GetPrivateProfileString(Section, Key, Missing, buffer, fileName.c_str());
+    return {buffer.data(), count};
+}
+
+}  // namespace
+
+void RegisterProfileFunctionBenchmarks(const std::filesystem::path& root) {
+    for (const ProfileSize size : AllSizes) {
+        const std::string label(Label(size));
+        Register(
+            root,
+            {.name = "Read/" + label,
+             .size = size,
+             .state = LinkState::Stale,
+             .run = [](const ProfileScene& scene) { benchmark::DoNotOptimize(ReadLink(scene)); },
+             .check = [](const ProfileScene& scene) -> std::string {
+                 return ReadLink(scene) == Missing ? "the link was not found" : "";
+             }});
+        Register(root, {.name = "Write/" + label,
+                        .size = size,
+                        .state = LinkState::Stale,
+                        .run =
+                            [](const ProfileScene& scene) {
+                                const std::u16string fileName = scene.SourceName();
+                                const std::u16string value(app::PortalLink);
+                                if (!platform::WritePrivateProfileString(
+                                        Section, Key, value.c_str(), fileName.c_str())) {
+                                    throw std::runtime_error("the write was refused");
+                                }
+                            },
+                        .check = [](const ProfileScene& scene) -> std::string {
+                            return ReadLink(scene) == app::PortalLink ? ""
+                                                                      : "the link was not written";
+                        }});
+    }
+}
+
+}  // namespace quenmoor::bench
