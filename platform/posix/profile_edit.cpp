@@ -48,8 +48,24 @@ std::u16string LineEndLike(const ProfileText& text, UnitSpan ending) {
 
 ProfileEdit Refused() { return {EditOutcome::Refused, {}}; }
 
+// Whether every character of `bytes` reads as it did before the edit. Detection can change while
+// the text does not: a Windows-1252 file whose last non-ASCII byte goes is ASCII, which reads the
+// same as UTF-8.
+bool ReadsAsBefore(std::string_view bytes, ProfileEncoding before) {
+    const ProfileEncoding now = DetectEncoding(bytes);
+    if (now == before) {
+        return true;
+    }
+    if (now.markSize != before.markSize) {
+        return false;
+    }
+    const std::string_view body = bytes.substr(now.markSize);
+    const auto asNow = DecodeText(body, now.form);
+    return asNow && asNow == DecodeText(body, before.form);
+}
+
 // Puts `insert` (already encoded) in place of the units in `replaced` and accepts the result only
-// when it is still detected as the same encoding, so no other text in the file reads differently.
+// when no other text in the file would read differently.
 ProfileEdit Splice(const ProfileText& text, UnitSpan replaced, std::string_view insert) {
     const std::string_view bytes = text.Bytes();
     const std::size_t from = text.ByteOffset(replaced.begin);
@@ -57,7 +73,7 @@ ProfileEdit Splice(const ProfileText& text, UnitSpan replaced, std::string_view 
     std::string result;
     result.reserve(bytes.size() - (to - from) + insert.size());
     result.append(bytes.substr(0, from)).append(insert).append(bytes.substr(to));
-    if (DetectEncoding(result) != text.Encoding()) {
+    if (!ReadsAsBefore(result, text.Encoding())) {
         return Refused();
     }
     return {EditOutcome::Changed, std::move(result)};
