@@ -25,6 +25,14 @@ std::uint32_t CopyCut(std::u16string_view text, std::span<char16_t> buffer) {
     return static_cast<std::uint32_t>(count);
 }
 
+// Windows hands back the default without its trailing spaces, as Microsoft documents; a default
+// of nothing but spaces is taken as empty.
+std::u16string_view DefaultWithoutTrailingSpaces(const char16_t* defaultValue) {
+    std::u16string_view text = defaultValue != nullptr ? defaultValue : u"";
+    const auto last = text.find_last_not_of(u' ');
+    return text.substr(0, last == std::u16string_view::npos ? 0 : last + 1);
+}
+
 std::optional<std::u16string> ReadValue(const char16_t* section, const char16_t* key,
                                         const char16_t* fileName) {
     const auto path = posix::NativePath(fileName);
@@ -79,7 +87,7 @@ std::uint32_t GetPrivateProfileString(const char16_t* section, const char16_t* k
             return CopyCut(*value, buffer);
         }
     }
-    return CopyCut(defaultValue != nullptr ? defaultValue : u"", buffer);
+    return CopyCut(DefaultWithoutTrailingSpaces(defaultValue), buffer);
 }
 
 // All three names null is the flush request. Nothing is cached here, so there is nothing to

@@ -136,6 +136,32 @@ TEST_F(ProfileReadTest, ResultAndDefaultAreCutToTheBuffer) {
     EXPECT_EQ(untouched[0], u'#');
 }
 
+TEST_F(ProfileReadTest, DefaultLosesItsTrailingSpacesOnly) {
+    Store("[S]\r\nk=value  \r\n");
+    struct Case {
+        const char16_t* defaultValue;
+        std::u16string_view expected;
+    };
+    const auto cases = std::to_array<Case>({
+        {u"d  ", u"d"},
+        {u" d e ", u" d e"},
+        {u"d \t ", u"d \t"},
+        {u"d\t", u"d\t"},
+        {u"   ", u""},
+    });
+    for (const auto& c : cases) {
+        std::vector<char16_t> buffer(16, u'#');
+        const std::uint32_t count =
+            GetPrivateProfileString(u"S", u"missing", c.defaultValue, buffer, FileName());
+        EXPECT_EQ(std::u16string(buffer.data(), count), c.expected)
+            << testing::PrintToString(c.defaultValue);
+    }
+    std::vector<char16_t> buffer(3, u'#');
+    EXPECT_EQ(GetPrivateProfileString(u"S", u"missing", u"ab   ", buffer, FileName()), 2U)
+        << "the spaces go before the default is cut to the buffer";
+    EXPECT_EQ(Read(u"S", u"k"), u"value") << "a stored value is trimmed as before";
+}
+
 TEST_F(ProfileReadTest, WhatIsNotARegularFileReadsAsMissing) {
     std::filesystem::create_directory(Folder() / "folder");
     ASSERT_EQ(::mkfifo((Folder() / "fifo").c_str(), 0600), 0);
