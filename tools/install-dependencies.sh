@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs everything the build, the tests and the demo need, from Debian's archive.
+# Installs everything the build, the tests, the demo and the benchmarks need, from Debian's archive.
 set -euo pipefail
 
 packages=(
@@ -9,6 +9,7 @@ packages=(
     clang-format clang-tidy
     g++-mingw-w64-x86-64 wine wine64
     e2fsprogs zip
+    python3 dpkg-dev
 )
 
 missing=()
