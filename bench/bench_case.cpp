@@ -12,9 +12,11 @@ void Register(const std::filesystem::path& root, SceneCase sceneCase) {
         name.c_str(),
         [root, sceneCase = std::move(sceneCase)](benchmark::State& state) {
             try {
-                const ProfileScene scene(root, sceneCase.size, sceneCase.state);
-                TimeEachIteration(state, scene, [&] { sceneCase.run(scene); });
-                if (const std::string problem = sceneCase.check(scene); !problem.empty()) {
+                ProfileScene scene(root, sceneCase.size, sceneCase.state);
+                TimeEachIteration(state, scene, sceneCase.run);
+                const RunFiles& last =
+                    scene.Files(static_cast<std::size_t>(state.iterations()) - 1);
+                if (const std::string problem = sceneCase.check(last); !problem.empty()) {
                     state.SkipWithError(problem.c_str());
                 }
             } catch (const std::exception& failure) {

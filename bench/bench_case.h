@@ -13,11 +13,11 @@ struct SceneCase {
     std::string name;
     ProfileSize size = ProfileSize::Reference;
     LinkState state = LinkState::Current;
-    // The timed work; it throws when something fails.
-    std::function<void(const ProfileScene&)> run;
-    // Looks at the files after the last iteration: empty when they are as `run` should leave
-    // them, otherwise what is wrong. A case that did not do its work reports an error, not a time.
-    std::function<std::string(const ProfileScene&)> check;
+    // The timed work on one iteration's files; it throws when something fails.
+    std::function<void(const RunFiles&)> run;
+    // Looks at the files of the last iteration: empty when they are as `run` should leave them,
+    // otherwise what is wrong. A case that did not do its work reports an error, not a time.
+    std::function<std::string(const RunFiles&)> check;
 };
 
 // Registers the case with Google Benchmark; its profile lives under `root`.

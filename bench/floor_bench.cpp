@@ -9,17 +9,16 @@ namespace quenmoor::bench {
 
 void RegisterFloorBenchmarks(const std::filesystem::path& root) {
     for (const ProfileSize size : AllSizes) {
-        Register(
-            root,
-            {.name = "Floor/" + std::string(Label(size)),
-             .size = size,
-             .state = LinkState::Current,
-             .run = [](const ProfileScene& scene) { RunFloor(scene.Source(), scene.Target()); },
-             .check = [](const ProfileScene& scene) -> std::string {
-                 return std::filesystem::file_size(scene.Target()) == scene.Bytes()
-                            ? ""
-                            : "the copy is incomplete";
-             }});
+        Register(root, {.name = "Floor/" + std::string(Label(size)),
+                        .size = size,
+                        .state = LinkState::Current,
+                        .run = [](const RunFiles& files) { RunFloor(files.source, files.target); },
+                        .check = [](const RunFiles& files) -> std::string {
+                            return std::filesystem::file_size(files.target) ==
+                                           std::filesystem::file_size(files.source)
+                                       ? ""
+                                       : "the copy is incomplete";
+                        }});
     }
 }
 

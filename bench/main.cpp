@@ -12,8 +12,10 @@ namespace {
 std::filesystem::path BenchFolder() {
     // Read once, before any thread exists.
     const char* folder = std::getenv("QUENMOOR_BENCH_FOLDER");  // NOLINT(concurrency-mt-unsafe)
-    return folder != nullptr && *folder != '\0' ? std::filesystem::path(folder)
-                                                : std::filesystem::current_path() / "bench-files";
+    // Absolute: Windows looks for a profile named without a full path in its own folder.
+    return std::filesystem::absolute(folder != nullptr && *folder != '\0'
+                                         ? std::filesystem::path(folder)
+                                         : std::filesystem::path("bench-files"));
 }
 
 }  // namespace

@@ -15,9 +15,9 @@ constexpr char16_t Section[] = u"FILIAL_99";
 constexpr char16_t Key[] = u"CHAMADA_ATEND_PORTAL";
 constexpr char16_t Missing[] = u"<missing>";
 
-std::u16string ReadLink(const ProfileScene& scene) {
+std::u16string ReadLink(const RunFiles& files) {
     std::array<char16_t, 2048> buffer{};
-    const std::u16string fileName = scene.SourceName();
+    const std::u16string fileName = files.SourceName();
     const auto count =
         platform::GetPrivateProfileString(Section, Key, Missing, buffer, fileName.c_str());
     return {buffer.data(), count};
@@ -28,29 +28,28 @@ std::u16string ReadLink(const ProfileScene& scene) {
 void RegisterProfileFunctionBenchmarks(const std::filesystem::path& root) {
     for (const ProfileSize size : AllSizes) {
         const std::string label(Label(size));
-        Register(
-            root,
-            {.name = "Read/" + label,
-             .size = size,
-             .state = LinkState::Stale,
-             .run = [](const ProfileScene& scene) { benchmark::DoNotOptimize(ReadLink(scene)); },
-             .check = [](const ProfileScene& scene) -> std::string {
-                 return ReadLink(scene) == Missing ? "the link was not found" : "";
-             }});
+        Register(root,
+                 {.name = "Read/" + label,
+                  .size = size,
+                  .state = LinkState::Stale,
+                  .run = [](const RunFiles& files) { benchmark::DoNotOptimize(ReadLink(files)); },
+                  .check = [](const RunFiles& files) -> std::string {
+                      return ReadLink(files) == Missing ? "the link was not found" : "";
+                  }});
         Register(root, {.name = "Write/" + label,
                         .size = size,
                         .state = LinkState::Stale,
                         .run =
-                            [](const ProfileScene& scene) {
-                                const std::u16string fileName = scene.SourceName();
+                            [](const RunFiles& files) {
+                                const std::u16string fileName = files.SourceName();
                                 const std::u16string value(app::PortalLink);
                                 if (!platform::WritePrivateProfileString(
                                         Section, Key, value.c_str(), fileName.c_str())) {
                                     throw std::runtime_error("the write was refused");
                                 }
                             },
-                        .check = [](const ProfileScene& scene) -> std::string {
-                            return ReadLink(scene) == app::PortalLink ? ""
+                        .check = [](const RunFiles& files) -> std::string {
+                            return ReadLink(files) == app::PortalLink ? ""
                                                                       : "the link was not written";
                         }});
     }

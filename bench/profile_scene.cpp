@@ -8,25 +8,29 @@
 namespace quenmoor::bench {
 namespace {
 
-// Longer than the clock tick that stamps files on nanosecond file systems (at most 10 ms).
-constexpr std::chrono::milliseconds SettleTime{50};
+// Longer than the coarsest file-system time stamp granularity (FAT: two seconds).
+constexpr std::chrono::milliseconds SettleTime{2500};
 
 }  // namespace
 
-ProfileScene::ProfileScene(const std::filesystem::path& root, ProfileSize size, LinkState state) {
-    const std::filesystem::path folder =
-        root / (std::string(Label(size)) + "-" + std::string(Label(state)));
-    std::filesystem::create_directories(folder / "Suporte");
-    std::filesystem::create_directories(folder / "Programs");
-    pristine_ = folder / "generated.ini";
-    source_ = folder / "Suporte" / "Quenmoor.ini";
-    target_ = folder / "Programs" / "Quenmoor.ini";
+ProfileScene::ProfileScene(const std::filesystem::path& root, ProfileSize size, LinkState state)
+    : folder_(root / (std::string(Label(size)) + "-" + std::string(Label(state)))),
+      pristine_(folder_ / "generated.ini") {
+    std::filesystem::create_directories(folder_);
     bytes_ = WriteProfile(pristine_, size, state);
 }
 
-void ProfileScene::Reset() const {
-    RestoreFile(pristine_, source_);
-    RemoveFile(target_);
+void ProfileScene::Prepare(std::size_t count) {
+    runs_.clear();
+    for (std::size_t iteration = 0; iteration < count; ++iteration) {
+        const std::filesystem::path run = folder_ / ("run-" + std::to_string(iteration));
+        RunFiles files{run / "Suporte" / "Quenmoor.ini", run / "Programs" / "Quenmoor.ini"};
+        std::filesystem::create_directories(files.source.parent_path());
+        std::filesystem::create_directories(files.target.parent_path());
+        RestoreFile(pristine_, files.source);
+        RemoveFile(files.target);
+        runs_.push_back(std::move(files));
+    }
     std::this_thread::sleep_for(SettleTime);
 }
 

@@ -5,53 +5,63 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "bench/bench_profile.h"
 
 namespace quenmoor::bench {
+
+// The profile one iteration works on and where its run copies it.
+struct RunFiles {
+    std::filesystem::path source;
+    std::filesystem::path target;
+
+    [[nodiscard]] std::u16string SourceName() const { return source.u16string(); }
+    [[nodiscard]] std::u16string TargetName() const { return target.u16string(); }
+};
 
 class ProfileScene {
   public:
     // Generates the profile under `root`/<size>-<state>/ and keeps it there untouched.
     ProfileScene(const std::filesystem::path& root, ProfileSize size, LinkState state);
 
-    // The profile the case reads and changes, and where the run copies it.
-    [[nodiscard]] const std::filesystem::path& Source() const { return source_; }
-    [[nodiscard]] const std::filesystem::path& Target() const { return target_; }
-    [[nodiscard]] std::u16string SourceName() const { return source_.u16string(); }
-    [[nodiscard]] std::u16string TargetName() const { return target_.u16string(); }
     [[nodiscard]] std::uintmax_t Bytes() const { return bytes_; }
 
-    // Puts the generated profile back at Source() and removes any copy at Target(), both on
-    // disk, then waits a moment: in real use the profile was last changed well before a run,
-    // not within the same tick of the file system's clock.
-    void Reset() const;
+    // Gives each of `count` iterations its own copy of the generated profile, flushed to disk,
+    // with nothing at its target; then waits until the copies are older than a file-system time
+    // stamp tick can be (two seconds, on FAT). In real use a profile was last changed well before
+    // a run starts; every iteration starts from that same state.
+    void Prepare(std::size_t count);
+    [[nodiscard]] const RunFiles& Files(std::size_t iteration) const { return runs_.at(iteration); }
 
   private:
+    std::filesystem::path folder_;
     std::filesystem::path pristine_;
-    std::filesystem::path source_;
-    std::filesystem::path target_;
     std::uintmax_t bytes_ = 0;
+    std::vector<RunFiles> runs_;
 };
 
-// Runs `body` once per iteration, timing only `body`: every iteration starts from Reset().
+// Runs `body` on the files of each iteration, timing only `body`.
 template <typename Body>
-void TimeEachIteration(benchmark::State& state, const ProfileScene& scene, Body&& body) {
+void TimeEachIteration(benchmark::State& state, ProfileScene& scene, Body&& body) {
+    scene.Prepare(static_cast<std::size_t>(state.max_iterations));
+    std::size_t iteration = 0;
     for (auto _ : state) {
-        scene.Reset();
+        const RunFiles& files = scene.Files(iteration++);
         const auto start = std::chrono::steady_clock::now();
-        body();
+        body(files);
         const auto stop = std::chrono::steady_clock::now();
         state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
     }
     state.counters["bytes"] = static_cast<double>(scene.Bytes());
 }
 
-// How many iterations a case on a profile of `size` runs: every iteration pays for a reset
-// outside the timed region, so the counts are fixed rather than found by Google Benchmark.
+// How many iterations a case on a profile of `size` runs. Each one needs its own prepared copy
+// of the profile, so the counts are fixed rather than found by Google Benchmark.
 benchmark::IterationCount IterationsFor(ProfileSize size);
 
 }  // namespace quenmoor::bench

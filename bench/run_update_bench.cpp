@@ -16,11 +16,11 @@ void RegisterRunUpdateBenchmarks(const std::filesystem::path& root) {
                  .size = size,
                  .state = state,
                  .run =
-                     [](const ProfileScene& scene) {
-                         app::RunUpdate(scene.SourceName(), scene.TargetName());
+                     [](const RunFiles& files) {
+                         app::RunUpdate(files.SourceName(), files.TargetName());
                      },
-                 .check = [state](const ProfileScene& scene) -> std::string {
-                     const bool copied = std::filesystem::exists(scene.Target());
+                 .check = [state](const RunFiles& files) -> std::string {
+                     const bool copied = std::filesystem::exists(files.target);
                      if (copied == (state == LinkState::VersionZero)) {
                          return copied ? "the gate did not stop the run" : "the run made no copy";
                      }

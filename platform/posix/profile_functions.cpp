@@ -1,5 +1,6 @@
-// The profile functions on POSIX: every call reads the file from disk and every change replaces
-// it whole and durably, so nothing is ever cached between calls.
+// The profile functions on POSIX: every read answers from the file as it is on disk at that
+// moment (through a kept copy only while the file provably has not changed, see profile_cache.cpp)
+// and every change replaces it whole and durably before the call returns.
 #include "platform/profile_functions.h"
 
 #include <algorithm>
@@ -9,11 +10,9 @@
 
 #include "platform/posix/durable_file.h"
 #include "platform/posix/native_path.h"
+#include "platform/posix/profile_cache.h"
 #include "platform/posix/profile_edit.h"
 #include "platform/posix/profile_file.h"
-#include "platform/posix/profile_lookup.h"
-#include "platform/posix/profile_text.h"
-#include "platform/posix/regular_file.h"
 
 namespace quenmoor::platform {
 namespace {
@@ -39,15 +38,12 @@ std::optional<std::u16string> ReadValue(const char16_t* section, const char16_t*
     if (!path) {
         return std::nullopt;
     }
-    const posix::FileContents file = posix::ReadRegularFile(*path, true);
-    if (file.status != posix::ReadStatus::Read) {
-        return std::nullopt;
-    }
-    return posix::FindValue(posix::ProfileText(file.bytes), section, key);
+    return posix::SharedProfileCache().FindValue(*path, section, key);
 }
 
 template <typename PlanEdit>
 bool UpdateProfile(const char16_t* fileName, PlanEdit planEdit) {
+    posix::SharedProfileCache().Forget();
     const auto path = posix::NativePath(fileName);
     if (!path) {
         return false;
@@ -90,8 +86,8 @@ std::uint32_t GetPrivateProfileString(const char16_t* section, const char16_t* k
     return CopyCut(DefaultWithoutTrailingSpaces(defaultValue), buffer);
 }
 
-// All three names null is the flush request. Nothing is cached here, so there is nothing to
-// write out; like Windows after a flush, the answer is false. A value or key without a section
+// All three names null is the flush request. No write is ever held back here, so there is nothing
+// to write out; like Windows after a flush, the answer is false. A value or key without a section
 // names nothing and is refused.
 bool WritePrivateProfileString(const char16_t* section, const char16_t* key, const char16_t* value,
                                const char16_t* fileName) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace quenmoor::platform::posix {
 namespace {
@@ -114,10 +115,26 @@ std::optional<std::u16string> FromUtf8(std::string_view bytes) {
     return out;
 }
 
+namespace {
+
+// Whether none of the eight bytes at `bytes` has its high bit set.
+bool AreEightAscii(const char* bytes) {
+    std::uint64_t eight = 0;
+    std::memcpy(&eight, bytes, sizeof eight);
+    return (eight & 0x8080808080808080U) == 0;
+}
+
+}  // namespace
+
 bool IsWellFormedUtf8(std::string_view bytes) {
     std::size_t pos = 0;
     while (pos < bytes.size()) {
-        // Runs of ASCII are the common case; skip them without decoding.
+        // Runs of ASCII are the common case; skip them without decoding, eight bytes at a time
+        // where it can.
+        if (bytes.size() - pos >= 8 && AreEightAscii(bytes.data() + pos)) {
+            pos += 8;
+            continue;
+        }
         if (static_cast<std::uint8_t>(bytes[pos]) < 0x80) {
             ++pos;
             continue;

@@ -1,0 +1,114 @@
+// When a kept copy may be served
+// ------------------------------
+// The copy holds the bytes, and the stamp (device, inode, size, modification and change time in
+// nanoseconds) that fstat gave for the descriptor they were read through, taken before reading.
+// A later read serves the copy only when stat() on the path gives the same stamp now AND the
+// copy is settled: its stamp was older than the moment the read began (`readStart`, taken before
+// opening) by more than StampWindow. Otherwise the file is read again; when the bytes are the
+// same the index is kept and only the stamp and readStart move on.
+//
+// Why a settled, unchanged stamp means unchanged bytes:
+// - Any write, truncate, chmod, chown, rename or link of the file sets its change time to the
+//   current time, and nobody can set the change time to a chosen value (utimensat sets the
+//   modification time, and moves the change time to now). A change made after readStart gets a
+//   change time no earlier than readStart less one timer tick, which is later than a settled
+//   stamp, so the stamp differs. A change made between readStart and the fstat is part of the
+//   stamp itself. An unsettled copy gets no such promise: a second change in the same stamp tick
+//   with the same size could leave every field as it was, so it is compared byte by byte.
+// - Another file put in its place (an editor's own atomic rename, a restore from backup) has
+//   another inode while the old one still exists. After the old inode is freed its number may be
+//   used again, but the new file's change time is then later than readStart, which a settled
+//   stamp is not: the stamp differs again. The same holds for our own atomic renames, and on top
+//   of that every write through the profile functions drops the copy first (Forget).
+// - A link retargeted to another file is seen because stat() follows it to the other inode.
+// - If the clock is set back, stamps could repeat; a read that finds the clock earlier than the
+//   copy's readStart reads the file again.
+// - Only file systems whose stat() answers from the file itself with this machine's clock are
+//   trusted (StampsAreTrustworthy); on any other, every read reads the file, as before.
+//
+// What no stamp can show: a single write() call stamps the file when it starts and then copies
+// its data. A read that overlaps the copying part of one write() that started more than
+// StampWindow earlier, on a file rewritten in place without changing its size or truncating it,
+// could keep a mix of old and new bytes. A truncating rewrite, the usual way and the way
+// Windows programs under Wine save profiles, changes the size while it writes and is seen.
+#include "platform/posix/profile_cache.h"
+
+#include <sys/stat.h>
+
+#include "platform/posix/file_stamp.h"
+#include "platform/posix/profile_index.h"
+#include "platform/posix/profile_lookup.h"
+#include "platform/posix/profile_text.h"
+#include "platform/posix/regular_file.h"
+
+namespace quenmoor::platform::posix {
+
+struct ProfileCache::Entry {
+    // The bytes must be in place before `text` and `index` look at them, and never move after:
+    // the entry is always held by pointer.
+    Entry(std::string path_, std::string bytes_)
+        : path(std::move(path_)), bytes(std::move(bytes_)), text(bytes), index(text) {}
+    Entry(const Entry&) = delete;
+    Entry& operator=(const Entry&) = delete;
+    Entry(Entry&&) = delete;
+    Entry& operator=(Entry&&) = delete;
+    ~Entry() = default;
+
+    const std::string path;
+    const std::string bytes;
+    const ProfileText text;
+    const ProfileIndex index;
+    FileStamp stamp;
+    timespec readStart{};
+    bool settled = false;
+};
+
+ProfileCache::ProfileCache() = default;
+ProfileCache::~ProfileCache() = default;
+
+std::optional<std::u16string> ProfileCache::FindValue(const std::string& path,
+                                                      std::u16string_view section,
+                                                      std::u16string_view key) {
+    const std::lock_guard lock(mutex_);
+    if (entry_ && entry_->path != path) {
+        entry_.reset();
+    }
+    if (entry_ && entry_->settled) {
+        struct stat now {};
+        if (::stat(path.c_str(), &now) == 0 && StampOf(now) == entry_->stamp &&
+            !Earlier(Now(), entry_->readStart)) {
+            return entry_->index.FindValue(entry_->text, section, key);
+        }
+    }
+
+    const timespec readStart = Now();
+    FileContents file = ReadRegularFile(path, true);
+    if (file.status != ReadStatus::Read) {
+        entry_.reset();
+        return std::nullopt;
+    }
+    if (!StampsAreTrustworthy(path.c_str())) {
+        entry_.reset();
+        return posix::FindValue(ProfileText(file.bytes), section, key);
+    }
+    if (!entry_ || entry_->bytes != file.bytes) {
+        entry_.reset();
+        entry_ = std::make_unique<Entry>(path, std::move(file.bytes));
+    }
+    entry_->stamp = StampOf(file.info);
+    entry_->readStart = readStart;
+    entry_->settled = IsSettled(entry_->stamp, readStart);
+    return entry_->index.FindValue(entry_->text, section, key);
+}
+
+void ProfileCache::Forget() {
+    const std::lock_guard lock(mutex_);
+    entry_.reset();
+}
+
+ProfileCache& SharedProfileCache() {
+    static ProfileCache cache;
+    return cache;
+}
+
+}  // namespace quenmoor::platform::posix

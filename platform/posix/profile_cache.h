@@ -1,0 +1,43 @@
+// The last profile read, kept between calls: the update run reads one file two hundred times, and
+// reading and scanning all of it each time is what made large profiles slow. A kept copy is
+// served only while nothing can have changed the file since it was read; see profile_cache.cpp.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quenmoor::platform::posix {
+
+class ProfileCache {
+  public:
+    ProfileCache();
+    ProfileCache(const ProfileCache&) = delete;
+    ProfileCache& operator=(const ProfileCache&) = delete;
+    ProfileCache(ProfileCache&&) = delete;
+    ProfileCache& operator=(ProfileCache&&) = delete;
+    ~ProfileCache();
+
+    // The value of `key` in `section` of the file at `path` (links followed) as the file is on
+    // disk now, quotes removed, exactly as FindValue on its freshly read bytes would answer;
+    // nothing when the file cannot be read or the section or key is missing.
+    std::optional<std::u16string> FindValue(const std::string& path, std::u16string_view section,
+                                            std::u16string_view key);
+
+    // Drops the kept copy. Every write through the profile functions calls this first, so a
+    // write never relies on the reasoning about stamps for our own renames, and the memory is
+    // free for the write.
+    void Forget();
+
+  private:
+    struct Entry;
+    std::mutex mutex_;
+    std::unique_ptr<Entry> entry_;
+};
+
+// The one cache the profile functions use.
+ProfileCache& SharedProfileCache();
+
+}  // namespace quenmoor::platform::posix

@@ -1,0 +1,169 @@
+// The kept copy of the last profile read must never answer for a file that has changed: edits of
+// the same size in the same stamp tick, replacements by rename, retargeted links, our own writes.
+#include "platform/posix/profile_cache.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "platform/posix/file_stamp.h"
+#include "platform/profile_functions.h"
+#include "support/file_bytes.h"
+#include "support/temp_folder.h"
+
+namespace quenmoor::platform::posix {
+namespace {
+
+namespace fs = std::filesystem;
+using test::WriteBytes;
+
+struct timespec StatTime(const fs::path& path, bool changeTime) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0);
+    return changeTime ? info.st_ctim : info.st_mtim;
+}
+
+// Overwrites the file in place, keeping its size, and puts its modification time back, as an
+// editor that preserves it would: only the change time (if the tick moved on) can tell.
+void RewriteInPlaceKeepingTime(const fs::path& path, const std::string& bytes) {
+    const struct timespec modified = StatTime(path, false);
+    WriteBytes(path, bytes);
+    const std::array<struct timespec, 2> times = {modified, modified};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times.data(), 0), 0);
+}
+
+class ProfileCacheTest : public testing::Test {
+  protected:
+    test::TempFolder folder;
+    fs::path file = folder.Path() / "Quenmoor.ini";
+    ProfileCache cache;
+
+    std::optional<std::u16string> Read() { return cache.FindValue(file.string(), u"s", u"k"); }
+};
+
+TEST_F(ProfileCacheTest, SameSizeEditInTheSameTickIsSeen) {
+    WriteBytes(file, "[s]\nk=first\n");
+    EXPECT_EQ(Read(), u"first");
+    RewriteInPlaceKeepingTime(file, "[s]\nk=other\n");
+    EXPECT_EQ(Read(), u"other");
+    RewriteInPlaceKeepingTime(file, "[s]\nk=third\n");
+    EXPECT_EQ(Read(), u"third");
+}
+
+TEST_F(ProfileCacheTest, SameSizeEditOfASettledFileIsSeen) {
+    WriteBytes(file, "[s]\nk=first\n");
+    const auto window =
+        std::chrono::seconds(StampWindow.tv_sec) + std::chrono::nanoseconds(StampWindow.tv_nsec);
+    std::this_thread::sleep_for(window + std::chrono::milliseconds(300));
+    EXPECT_EQ(Read(), u"first");
+    EXPECT_EQ(Read(), u"first");
+    RewriteInPlaceKeepingTime(file, "[s]\nk=other\n");
+    EXPECT_EQ(Read(), u"other");
+}
+
+TEST_F(ProfileCacheTest, ReplacementByRenameWithTheSameSizeAndTimeIsSeen) {
+    WriteBytes(file, "[s]\nk=first\n");
+    EXPECT_EQ(Read(), u"first");
+    const fs::path replacement = folder.Path() / "replacement.ini";
+    WriteBytes(replacement, "[s]\nk=other\n");
+    const struct timespec modified = StatTime(file, false);
+    const std::array<struct timespec, 2> times = {modified, modified};
+    ASSERT_EQ(::utimensat(AT_FDCWD, replacement.c_str(), times.data(), 0), 0);
+    fs::rename(replacement, file);
+    EXPECT_EQ(Read(), u"other");
+}
+
+TEST_F(ProfileCacheTest, RetargetedLinkIsFollowed) {
+    const fs::path first = folder.Path() / "first.ini";
+    const fs::path second = folder.Path() / "second.ini";
+    WriteBytes(first, "[s]\nk=first\n");
+    WriteBytes(second, "[s]\nk=other\n");
+    fs::create_symlink(first, file);
+    EXPECT_EQ(Read(), u"first");
+    fs::remove(file);
+    fs::create_symlink(second, file);
+    EXPECT_EQ(Read(), u"other");
+}
+
+TEST_F(ProfileCacheTest, RemovedFileReadsAsMissing) {
+    WriteBytes(file, "[s]\nk=first\n");
+    EXPECT_EQ(Read(), u"first");
+    fs::remove(file);
+    EXPECT_EQ(Read(), std::nullopt);
+}
+
+TEST_F(ProfileCacheTest, AnotherPathIsReadItself) {
+    WriteBytes(file, "[s]\nk=first\n");
+    const fs::path other = folder.Path() / "other.ini";
+    WriteBytes(other, "[s]\nk=other\n");
+    EXPECT_EQ(Read(), u"first");
+    EXPECT_EQ(cache.FindValue(other.string(), u"s", u"k"), u"other");
+    EXPECT_EQ(Read(), u"first");
+}
+
+TEST(ProfileFunctionsCacheTest, OwnWritesAreSeenByTheNextRead) {
+    const test::TempFolder folder;
+    const fs::path file = folder.Path() / "Quenmoor.ini";
+    WriteBytes(file, "[s]\nk=first\n");
+    const std::u16string name = folder.FileName("Quenmoor.ini");
+    std::array<char16_t, 64> buffer{};
+    const auto read = [&] {
+        const auto count = GetPrivateProfileString(u"s", u"k", u"", buffer, name.c_str());
+        return std::u16string(buffer.data(), count);
+    };
+    EXPECT_EQ(read(), u"first");
+    for (const char16_t* value : {u"other", u"third", u"fifth"}) {
+        ASSERT_TRUE(WritePrivateProfileString(u"s", u"k", value, name.c_str()));
+        EXPECT_EQ(read(), value);
+    }
+}
+
+TEST(FileStampTest, SettledOnlyWhenOlderThanTheWindowBeforeTheRead) {
+    const timespec readStart{1000, 500};
+    FileStamp stamp;
+    stamp.modified = {1000 - StampWindow.tv_sec, 499};
+    stamp.changed = stamp.modified;
+    EXPECT_TRUE(IsSettled(stamp, readStart));
+    stamp.changed = {1000 - StampWindow.tv_sec, 500};
+    EXPECT_FALSE(IsSettled(stamp, readStart));
+    stamp.changed = stamp.modified;
+    stamp.modified = {1000, 0};
+    EXPECT_FALSE(IsSettled(stamp, readStart));
+    stamp.modified = {2000, 0};
+    EXPECT_FALSE(IsSettled(stamp, readStart));
+}
+
+TEST(FileStampTest, EveryFieldCounts) {
+    FileStamp base;
+    base.device = 1;
+    base.inode = 2;
+    base.size = 3;
+    base.modified = {4, 5};
+    base.changed = {6, 7};
+    EXPECT_EQ(base, base);
+    auto changed = base;
+    changed.device = 9;
+    EXPECT_FALSE(changed == base);
+    changed = base;
+    changed.inode = 9;
+    EXPECT_FALSE(changed == base);
+    changed = base;
+    changed.size = 9;
+    EXPECT_FALSE(changed == base);
+    changed = base;
+    changed.modified.tv_nsec = 9;
+    EXPECT_FALSE(changed == base);
+    changed = base;
+    changed.changed.tv_nsec = 9;
+    EXPECT_FALSE(changed == base);
+}
+
+}  // namespace
+}  // namespace quenmoor::platform::posix
