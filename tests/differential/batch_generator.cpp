@@ -19,6 +19,12 @@ namespace {
 enum class Form { Missing, Empty, Ascii, Windows1252, Utf8Mark, Utf16Le, Utf16Be };
 constexpr std::size_t FormCount = 7;
 
+// By their make-up the lists below also leave out: the empty section name (row
+// "keys-before-any-section"), key names starting with ";" (row "semicolon-key-names"), headers
+// without "]" (row "header-without-closing-bracket"), blanks other than spaces and tabs (row
+// "other-white-space"), names and values that our layer refuses to write (row "refused-writes")
+// and files with NUL bytes or half UTF-16 code units (row "unsafe-files").
+
 // A word in its lower and upper case forms, of equal length, so any mix of the two can be made.
 struct Word {
     std::u16string_view lower;

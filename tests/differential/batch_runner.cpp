@@ -20,6 +20,9 @@ constexpr char Separator = '\\';
 constexpr char Separator = '/';
 #endif
 
+// Only answers of the profile functions are recorded, never file bytes: kernel32 saves files in
+// its own layout (row "byte-layout" of docs/profile-differences.md).
+
 // What a read of a missing key answers in the read-back; no generated value looks like it.
 constexpr std::u16string_view Missing = u"<missing>";
 constexpr std::size_t ReadBackSize = 1024;
@@ -123,7 +126,8 @@ class SequenceRun {
     // What the file holds once the profile functions are done with it: a fresh copy is read,
     // so no cached state can stand in for the bytes on disk.
     void ReadBackFromDisk() {
-        // Asks for any cached copy to be written out; the answer carries no meaning.
+        // Asks for any cached copy to be written out; the answer carries no meaning and is not
+        // recorded (row "flush-answer" of docs/profile-differences.md).
         profile::WritePrivateProfileString(nullptr, nullptr, nullptr, fileName_.c_str());
         const auto bytes = FileBytes(path_);
         if (!bytes) {
