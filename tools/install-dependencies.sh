@@ -10,6 +10,7 @@ packages=(
     g++-mingw-w64-x86-64 wine wine64
     e2fsprogs zip
     python3 dpkg-dev
+    clang libclang-rt-14-dev
 )
 
 missing=()

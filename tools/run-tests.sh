@@ -24,6 +24,10 @@ step "package: Windows release"
 # Builds the release .exe, runs the end-to-end cases on that very file under Wine, and packs it.
 bash tools/package.sh
 
+step "fuzz: profile parsing and editing"
+# A bounded libFuzzer run over arbitrary profile bytes; tools/fuzz.sh says how to run it longer.
+bash tools/fuzz.sh
+
 step "clang-tidy"
 # The Windows layer needs windows.h, which only the cross compiler has; everything else is
 # checked with the native build's compile commands.

@@ -29,7 +29,7 @@ using quenmoor::differential::EditShape;
 // characters outside Windows-1252, and both halves of a surrogate pair on their own.
 constexpr std::array<char16_t, 16> Wide = {
     u'\u00E9', u'\u00C9', u'\u00DF', u'\u0130', u'\u0131', u'\u03A3', u'\u03C2', u'\u20AC',
-    u'\u4E2D', u'\uFEFF', u'\uFFFD', u'\u2028', u'\u00A0', u'\u3000', 0xD83D,   0xDE00,
+    u'\u4E2D', u'\uFEFF', u'\uFFFD', u'\u2028', u'\u00A0', u'\u3000', 0xD83D,    0xDE00,
 };
 
 // A name as the profile functions receive it: NUL-terminated, so never with a NUL inside.
