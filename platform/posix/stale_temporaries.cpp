@@ -70,14 +70,15 @@ void RemoveStaleTemporaries(const std::string& folder, std::string_view name) {
     }
     const int folderFd = ::dirfd(listing.get());
     while (const dirent* entry = ::readdir(listing.get())) {
-        const auto owner = TemporaryFileOwner(entry->d_name, name);
+        const std::string entryName(static_cast<const char*>(entry->d_name));
+        const auto owner = TemporaryFileOwner(entryName, name);
         if (!owner || *owner == ::getpid() || !ProcessIsGone(*owner)) {
             continue;
         }
         struct stat info {};
-        if (::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        if (::fstatat(folderFd, entryName.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISREG(info.st_mode)) {
-            ::unlinkat(folderFd, entry->d_name, 0);
+            ::unlinkat(folderFd, entryName.c_str(), 0);
         }
     }
 }

@@ -25,18 +25,18 @@ std::uint32_t GetPrivateProfileString(const char16_t* section, const char16_t* k
     const auto wideDefault = win32::ToWide(defaultValue);
     const auto wideFile = win32::ToWide(fileName);
     std::vector<wchar_t> wide(buffer.size());
-    const DWORD count = ::GetPrivateProfileStringW(
-        win32::PointerOrNull(wideSection), win32::PointerOrNull(wideKey),
-        win32::PointerOrNull(wideDefault), wide.data(), static_cast<DWORD>(wide.size()),
-        win32::PointerOrNull(wideFile));
+    const DWORD count =
+        ::GetPrivateProfileStringW(win32::PointerOrNull(wideSection), win32::PointerOrNull(wideKey),
+                                   win32::PointerOrNull(wideDefault), wide.data(),
+                                   static_cast<DWORD>(wide.size()), win32::PointerOrNull(wideFile));
     const std::size_t copied = std::min<std::size_t>(count, buffer.size() - 1);
     std::copy_n(wide.begin(), copied, buffer.begin());
     buffer[copied] = u'\0';
     return static_cast<std::uint32_t>(copied);
 }
 
-bool WritePrivateProfileString(const char16_t* section, const char16_t* key,
-                               const char16_t* value, const char16_t* fileName) {
+bool WritePrivateProfileString(const char16_t* section, const char16_t* key, const char16_t* value,
+                               const char16_t* fileName) {
     const auto wideSection = win32::ToWide(section);
     const auto wideKey = win32::ToWide(key);
     const auto wideValue = win32::ToWide(value);
