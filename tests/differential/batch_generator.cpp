@@ -232,6 +232,9 @@ class SequenceMaker {
     std::u16string Key() { return Pad() + Cased(random_.Pick(keys_)) + Pad(); }
 
     std::u16string Value() {
+        if (random_.Chance(3)) {
+            return std::u16string(300, u'v') + u" longer than a read buffer";
+        }
         if (Wide() && random_.Chance(15)) {
             return std::u16string(random_.Pick(WideValues));
         }
