@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "bench/benchmarks.h"
+#include "bench/peak_memory.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ void RegisterBaselineBenchmark() {
         for (auto _ : state) {
             benchmark::ClobberMemory();
         }
+        state.counters["peak_rss_bytes"] = static_cast<double>(PeakResidentBytes());
     })->Iterations(1);
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench/bench_profile.h"
+#include "bench/peak_memory.h"
 
 namespace quenmoor::bench {
 
@@ -45,19 +46,27 @@ class ProfileScene {
     std::vector<RunFiles> runs_;
 };
 
-// Runs `body` on the files of each iteration, timing only `body`.
+// The middle value (the mean of the two middle ones for an even count); 0 for none.
+double Median(std::vector<double> values);
+
+// Runs `body` on the files of each iteration, timing only `body`. Besides Google Benchmark's
+// mean, the median iteration is reported ("median_ms"): it is less swayed by other work on the
+// machine.
 template <typename Body>
 void TimeEachIteration(benchmark::State& state, ProfileScene& scene, Body&& body) {
     scene.Prepare(static_cast<std::size_t>(state.max_iterations));
-    std::size_t iteration = 0;
+    std::vector<double> seconds;
     for (auto _ : state) {
-        const RunFiles& files = scene.Files(iteration++);
+        const RunFiles& files = scene.Files(seconds.size());
         const auto start = std::chrono::steady_clock::now();
         body(files);
         const auto stop = std::chrono::steady_clock::now();
-        state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
+        seconds.push_back(std::chrono::duration<double>(stop - start).count());
+        state.SetIterationTime(seconds.back());
     }
     state.counters["bytes"] = static_cast<double>(scene.Bytes());
+    state.counters["median_ms"] = 1000 * Median(seconds);
+    state.counters["peak_rss_bytes"] = static_cast<double>(PeakResidentBytes());
 }
 
 // How many iterations a case on a profile of `size` runs. Each one needs its own prepared copy

@@ -83,6 +83,18 @@ char16_t AsciiLower(char16_t unit) {
     return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
 }
 
+// False when two ASCII units at either end of the names already tell them apart, which spares
+// most of the full comparisons when many sections differ only in their last characters.
+bool MaySameName(std::u16string_view a, std::u16string_view b) {
+    if (a.empty() || b.empty()) {
+        return a.empty() == b.empty();
+    }
+    const auto differ = [](char16_t x, char16_t y) {
+        return x < 0x80 && y < 0x80 && AsciiLower(x) != AsciiLower(y);
+    };
+    return !differ(a.front(), b.front()) && !differ(a.back(), b.back());
+}
+
 // Whether a line whose name starts with `first` could match a name starting with `wanted`.
 // Between two ASCII characters case folding is plain ASCII case; anything beyond ASCII (and an
 // empty wanted name) is left to the full comparison.
@@ -162,7 +174,8 @@ std::optional<std::u16string> ProfileIndex::FindValue(const ProfileText& text,
     section = TrimBlanks(section);
     key = TrimBlanks(key);
     for (const SectionHeader& header : headers_) {
-        if (header.name && EqualIgnoringCase(*header.name, section)) {
+        if (header.name && MaySameName(*header.name, section) &&
+            EqualIgnoringCase(*header.name, section)) {
             return IsByteForm(text) ? FindKey(text, ByteUnits(text), header, key)
                                     : FindKey(text, WideUnits(text), header, key);
         }
