@@ -47,9 +47,9 @@ double Median(std::vector<double> values) {
 benchmark::IterationCount IterationsFor(ProfileSize size) {
     switch (size) {
         case ProfileSize::Reference:
-            return 10;
+            return 15;
         case ProfileSize::OneMegabyte:
-            return 5;
+            return 9;
         case ProfileSize::TenMegabytes:
             return 3;
     }

@@ -22,9 +22,12 @@ class ByteUnits {
         return static_cast<std::uint8_t>(bytes_[index]);
     }
     [[nodiscard]] std::size_t Find(char16_t unit, std::size_t from) const {
-        const void* found = std::memchr(bytes_ + from, unit, size_ - from);
+        return Find(unit, from, size_);
+    }
+    [[nodiscard]] std::size_t Find(char16_t unit, std::size_t from, std::size_t to) const {
+        const void* found = std::memchr(bytes_ + from, unit, to - from);
         return found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - bytes_)
-                                : size_;
+                                : to;
     }
 
   private:
@@ -53,6 +56,18 @@ class WideUnits {
 bool IsLineEnd(char16_t unit) { return unit == u'\r' || unit == u'\n'; }
 
 // Where the line after the one holding unit `at` starts, line ends taken as ReadLine takes them.
+std::size_t NextLine(const ByteUnits& units, std::size_t at) {
+    // memchr is much faster than a loop over short lines: the line ends at the first CR or LF,
+    // whichever comes first.
+    const std::size_t lineFeed = units.Find(u'\n', at);
+    const std::size_t carriageReturn = units.Find(u'\r', at, lineFeed);
+    if (carriageReturn == lineFeed) {
+        return lineFeed == units.Size() ? lineFeed : lineFeed + 1;
+    }
+    const bool crLf = carriageReturn + 1 == lineFeed && lineFeed < units.Size();
+    return carriageReturn + (crLf ? 2 : 1);
+}
+
 template <typename Units>
 std::size_t NextLine(const Units& units, std::size_t at) {
     const std::size_t size = units.Size();
