@@ -6,7 +6,8 @@
 namespace quenmoor::bench {
 
 void Register(const std::filesystem::path& root, SceneCase sceneCase) {
-    const ProfileSize size = sceneCase.size;
+    const benchmark::IterationCount iterations =
+        IterationsFor(sceneCase.size, sceneCase.writesEveryLink);
     const std::string name = sceneCase.name;
     benchmark::RegisterBenchmark(
         name.c_str(),
@@ -25,7 +26,7 @@ void Register(const std::filesystem::path& root, SceneCase sceneCase) {
         })
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
-        ->Iterations(IterationsFor(size));
+        ->Iterations(iterations);
 }
 
 }  // namespace quenmoor::bench

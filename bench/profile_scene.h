@@ -70,7 +70,10 @@ void TimeEachIteration(benchmark::State& state, ProfileScene& scene, Body&& body
 }
 
 // How many iterations a case on a profile of `size` runs. Each one needs its own prepared copy
-// of the profile, so the counts are fixed rather than found by Google Benchmark.
-benchmark::IterationCount IterationsFor(ProfileSize size);
+// of the profile, so the counts are fixed rather than found by Google Benchmark. The first
+// iterations of a process also pay for memory the process touches for the first time, so every
+// size gets enough iterations for the median to be a steady one; only the runs that rewrite all
+// 202 links of a large profile, which take seconds each, get fewer.
+benchmark::IterationCount IterationsFor(ProfileSize size, bool writesEveryLink);
 
 }  // namespace quenmoor::bench

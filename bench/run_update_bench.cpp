@@ -15,6 +15,7 @@ void RegisterRunUpdateBenchmarks(const std::filesystem::path& root) {
                 {.name = "RunUpdate/" + std::string(Label(size)) + "/" + std::string(Label(state)),
                  .size = size,
                  .state = state,
+                 .writesEveryLink = state == LinkState::Stale,
                  .run =
                      [](const RunFiles& files) {
                          app::RunUpdate(files.SourceName(), files.TargetName());
