@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "differential/random_source.h"
+#include "posix/utf16_bytes.h"
 
 namespace quenmoor::differential {
 namespace {
@@ -113,17 +114,6 @@ constexpr auto Defaults =
 constexpr auto BufferSizes = std::to_array<std::size_t>({1, 2, 3, 5, 8});
 
 constexpr std::size_t ReadBufferSize = 256;
-
-std::string Utf16Bytes(std::u16string_view text, bool little) {
-    std::string bytes = little ? "\xFF\xFE" : "\xFE\xFF";
-    for (const char16_t unit : text) {
-        const auto low = static_cast<char>(unit & 0xFFU);
-        const auto high = static_cast<char>(unit >> 8U);
-        bytes.push_back(little ? low : high);
-        bytes.push_back(little ? high : low);
-    }
-    return bytes;
-}
 
 // UTF-8 with its mark; the word lists hold no unpaired surrogate.
 std::string Utf8Bytes(std::u16string_view text) {
@@ -300,7 +290,7 @@ class SequenceMaker {
                 return Utf8Bytes(text);
             case Form::Utf16Le:
             case Form::Utf16Be:
-                return Utf16Bytes(text, form_ == Form::Utf16Le);
+                return test::Utf16(text, form_ == Form::Utf16Le);
             case Form::Missing:
             case Form::Empty:
             case Form::Ascii:
