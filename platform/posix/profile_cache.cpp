@@ -37,7 +37,6 @@
 
 #include "platform/posix/file_stamp.h"
 #include "platform/posix/profile_index.h"
-#include "platform/posix/profile_lookup.h"
 #include "platform/posix/profile_text.h"
 #include "platform/posix/regular_file.h"
 
@@ -89,7 +88,8 @@ std::optional<std::u16string> ProfileCache::FindValue(const std::string& path,
     }
     if (!StampsAreTrustworthy(path.c_str())) {
         entry_.reset();
-        return posix::FindValue(ProfileText(file.bytes), section, key);
+        const ProfileText text(file.bytes);
+        return ProfileIndex(text).FindValue(text, section, key);
     }
     if (!entry_ || entry_->bytes != file.bytes) {
         entry_.reset();

@@ -1,7 +1,9 @@
 #include "platform/posix/profile_edit.h"
 
+#include "platform/posix/profile_index.h"
 #include "platform/posix/profile_lookup.h"
 #include "platform/posix/profile_text.h"
+#include "platform/posix/utf8.h"
 
 namespace quenmoor::platform::posix {
 namespace {
@@ -64,6 +66,23 @@ bool ReadsAsBefore(std::string_view bytes, ProfileEncoding before) {
     return asNow && asNow == DecodeText(body, before.form);
 }
 
+bool StartsCharacter(std::string_view bytes, std::size_t at) {
+    constexpr unsigned ContinuationMask = 0xC0U;
+    constexpr unsigned Continuation = 0x80U;
+    return at == bytes.size() ||
+           (static_cast<unsigned char>(bytes[at]) & ContinuationMask) != Continuation;
+}
+
+// Whether cutting bytes [from, to) out of a UTF-8 file and putting `insert` there keeps it UTF-8
+// that reads as before, told without checking the whole result again. Cut at character starts,
+// both sides stay whole characters, so the result is well-formed exactly when `insert` is; and
+// a cut after the first byte cannot make the file start with a byte-order mark it did not have.
+bool KeepsUtf8(const ProfileText& text, std::size_t from, std::size_t to, std::string_view insert) {
+    const std::string_view bytes = text.Bytes();
+    return text.Encoding().form == TextForm::Utf8 && from > 0 && StartsCharacter(bytes, from) &&
+           StartsCharacter(bytes, to) && IsWellFormedUtf8(insert);
+}
+
 // Puts `insert` (already encoded) in place of the units in `replaced` and accepts the result only
 // when no other text in the file would read differently.
 ProfileEdit Splice(const ProfileText& text, UnitSpan replaced, std::string_view insert) {
@@ -73,7 +92,7 @@ ProfileEdit Splice(const ProfileText& text, UnitSpan replaced, std::string_view 
     std::string result;
     result.reserve(bytes.size() - (to - from) + insert.size());
     result.append(bytes.substr(0, from)).append(insert).append(bytes.substr(to));
-    if (!ReadsAsBefore(result, text.Encoding())) {
+    if (!KeepsUtf8(text, from, to, insert) && !ReadsAsBefore(result, text.Encoding())) {
         return Refused();
     }
     return {EditOutcome::Changed, std::move(result)};
@@ -95,7 +114,7 @@ ProfileEdit SetValue(std::string_view bytes, std::u16string_view section, std::u
     if (!IsValidSection(section) || !IsValidKey(key) || !IsValidValue(value) || !IsEditable(text)) {
         return Refused();
     }
-    const LookupResult found = FindSection(text, section, key);
+    const LookupResult found = ProfileIndex(text).FindSection(text, section, key);
     if (found.section && found.section->key) {
         return SpliceText(text, found.section->key->value, value);
     }
@@ -127,7 +146,7 @@ ProfileEdit SetValue(std::string_view bytes, std::u16string_view section, std::u
 ProfileEdit RemoveKey(std::string_view bytes, std::u16string_view section,
                       std::u16string_view key) {
     const ProfileText text(bytes);
-    const LookupResult found = FindSection(text, section, key);
+    const LookupResult found = ProfileIndex(text).FindSection(text, section, key);
     if (!found.section || !found.section->key) {
         return {EditOutcome::Unchanged, {}};
     }
@@ -139,7 +158,7 @@ ProfileEdit RemoveKey(std::string_view bytes, std::u16string_view section,
 
 ProfileEdit RemoveSection(std::string_view bytes, std::u16string_view section) {
     const ProfileText text(bytes);
-    const LookupResult found = FindSection(text, section, std::nullopt);
+    const LookupResult found = ProfileIndex(text).FindSection(text, section, std::nullopt);
     if (!found.section) {
         return {EditOutcome::Unchanged, {}};
     }

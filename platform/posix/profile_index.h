@@ -1,5 +1,5 @@
-// Where the section headers of a profile are, so that a read looks only at its own section
-// instead of scanning the file from the top.
+// Where the section headers of a profile are, so that a lookup looks only at its own section
+// instead of reading the file from the top.
 #pragma once
 
 #include <cstddef>
@@ -8,32 +8,41 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/posix/profile_lookup.h"
 #include "platform/posix/profile_text.h"
 
 namespace quenmoor::platform::posix {
 
 struct SectionHeader {
+    std::size_t begin = 0;               // where the header line starts
     std::size_t bodyBegin = 0;           // the first unit after the header line
     std::size_t end = 0;                 // the next header line, or the end of the text
     std::optional<std::u16string> name;  // nothing when it cannot be decoded: matches no name
 };
 
-// Built once per file contents; answers exactly what FindValue answers for the same text. Lines
-// are still read by ReadLine: the index only skips, by a quick look at their first non-blank
-// unit, the lines that cannot be a section header or the wanted key. profile_index_test checks
-// the answers against FindValue on many generated profiles, so a change to the line rules that
-// this skipping would miss shows up there.
+// Built once per file contents. Lines are still read by ReadLine: the index only skips, by a
+// quick look at their first non-blank unit, the lines that cannot be a section header or the
+// wanted key. Its answers are those of reading every line from the top; profile_index_test
+// checks that on many generated profiles, so a change to the line rules that this skipping would
+// miss shows up there.
 class ProfileIndex {
   public:
     explicit ProfileIndex(const ProfileText& text);
 
-    // Same answer as FindValue(text, section, key); `text` must be the text the index was built
-    // from.
+    // `text` must be the text the index was built from, in both.
+
+    // The value of `key` in `section`, quotes removed; nothing when either is missing.
     [[nodiscard]] std::optional<std::u16string> FindValue(const ProfileText& text,
                                                           std::u16string_view section,
                                                           std::u16string_view key) const;
 
+    // The first section of that name and the lines an edit of it needs.
+    [[nodiscard]] LookupResult FindSection(const ProfileText& text, std::u16string_view section,
+                                           std::optional<std::u16string_view> key) const;
+
   private:
+    [[nodiscard]] const SectionHeader* FirstNamed(std::u16string_view section) const;
+
     std::vector<SectionHeader> headers_;
 };
 

@@ -56,22 +56,35 @@ void Classify(const ProfileText& text, UnitSpan content, ProfileLine& line) {
 }  // namespace
 
 ProfileLine ReadLine(const ProfileText& text, std::size_t begin) {
-    std::size_t contentEnd = begin;
-    while (contentEnd < text.Size() && text.At(contentEnd) != u'\r' &&
-           text.At(contentEnd) != u'\n') {
-        ++contentEnd;
-    }
-    std::size_t end = contentEnd;
-    if (end < text.Size()) {
-        const bool crLf =
-            text.At(end) == u'\r' && end + 1 < text.Size() && text.At(end + 1) == u'\n';
-        end += crLf ? 2 : 1;
-    }
     ProfileLine line;
-    line.whole = {begin, end};
-    line.ending = {contentEnd, end};
-    Classify(text, {begin, contentEnd}, line);
+    line.ending = LineEnding(text, begin);
+    line.whole = {begin, line.ending.end};
+    Classify(text, {begin, line.ending.begin}, line);
     return line;
+}
+
+UnitSpan LineEnding(const ProfileText& text, std::size_t at) {
+    const std::size_t size = text.Size();
+    const std::size_t begin = text.FindLineEnd(at, size);
+    if (begin == size) {
+        return {size, size};
+    }
+    const bool crLf = text.At(begin) == u'\r' && begin + 1 < size && text.At(begin + 1) == u'\n';
+    return {begin, begin + (crLf ? 2 : 1)};
+}
+
+UnitSpan LastLineEnding(const ProfileText& text, std::size_t before) {
+    for (std::size_t at = before; at > 0; --at) {
+        const char16_t unit = text.At(at - 1);
+        if (unit == u'\n') {
+            const bool crLf = at >= 2 && text.At(at - 2) == u'\r';
+            return {crLf ? at - 2 : at - 1, at};
+        }
+        if (unit == u'\r') {
+            return {at - 1, at};
+        }
+    }
+    return {};
 }
 
 UnitSpan UnquotedValue(const ProfileText& text, const ProfileLine& line) {

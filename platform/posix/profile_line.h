@@ -21,6 +21,8 @@ struct ProfileLine {
     LineKind kind = LineKind::Blank;
     UnitSpan name;   // section or key name, blanks trimmed
     UnitSpan value;  // key value, blanks trimmed, any quotes kept
+
+    bool operator==(const ProfileLine&) const = default;
 };
 
 // Reads the line that starts at unit `begin` (< text.Size()).
@@ -31,6 +33,14 @@ struct ProfileLine {
 // it, and reading it as an empty key would let a stray word in a profile answer for a real
 // setting, so it matches no key and new keys are not placed after it.
 ProfileLine ReadLine(const ProfileText& text, std::size_t begin);
+
+// The line end of the line that holds unit `at`; an empty span at the end of the text when that
+// line has none.
+UnitSpan LineEnding(const ProfileText& text, std::size_t at);
+
+// The line end of the last line that ends at or before unit `before` (a line start or the end of
+// the text); an empty span when no line before it has one.
+UnitSpan LastLineEnding(const ProfileText& text, std::size_t before);
 
 // The value of a key line as the program sees it: one outer pair of matching quotes (" or ')
 // removed.

@@ -1,12 +1,10 @@
-// Finding a section and a key in a profile, the way reads and writes both need it.
+// What a lookup of a section (and a key in it) finds, as the edits need it.
 #pragma once
 
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "platform/posix/profile_line.h"
-#include "platform/posix/profile_text.h"
 
 namespace quenmoor::platform::posix {
 
@@ -18,25 +16,22 @@ struct SectionPlace {
     ProfileLine lastEntry;
     // The first line of the wanted key, when one was asked for and is there.
     std::optional<ProfileLine> key;
-};
 
-struct LookupResult {
-    // The first section of the wanted name; later sections of the same name are never consulted.
-    std::optional<SectionPlace> section;
-    // The last line end seen before the scan stopped: the whole text when the section is
-    // missing or is the last one.
-    UnitSpan lastEnding;
+    bool operator==(const SectionPlace&) const = default;
 };
 
 // Names are compared without regard to letter case after trimming blanks on both sides, so a
 // name a caller writes is the name a later read finds. Lines before the first section header
 // belong to no section.
-LookupResult FindSection(const ProfileText& text, std::u16string_view section,
-                         std::optional<std::u16string_view> key);
+struct LookupResult {
+    // The first section of the wanted name; later sections of the same name are never consulted.
+    std::optional<SectionPlace> section;
+    // The line end of the last line up to the end of the section's next header line: of the
+    // whole text when the section is missing or is the last one. Empty when there is none.
+    UnitSpan lastEnding;
 
-// The value of `key` in `section`, quotes removed; nothing when either is missing.
-std::optional<std::u16string> FindValue(const ProfileText& text, std::u16string_view section,
-                                        std::u16string_view key);
+    bool operator==(const LookupResult&) const = default;
+};
 
 // `name` without the blanks around it.
 std::u16string_view TrimBlanks(std::u16string_view name);

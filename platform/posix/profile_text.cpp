@@ -1,6 +1,7 @@
 #include "platform/posix/profile_text.h"
 
-#include <cstdint>
+#include <algorithm>
+#include <cstring>
 
 namespace quenmoor::platform::posix {
 
@@ -10,21 +11,45 @@ ProfileText::ProfileText(std::string_view bytes)
       unitSize_(UnitSize(encoding_.form)),
       size_((bytes.size() - encoding_.markSize) / unitSize_) {}
 
-char16_t ProfileText::At(std::size_t index) const {
-    const std::size_t offset = ByteOffset(index);
-    const auto first = static_cast<std::uint8_t>(bytes_[offset]);
-    switch (encoding_.form) {
-        case TextForm::Utf16Le:
-            return static_cast<char16_t>(first |
-                                         (static_cast<std::uint8_t>(bytes_[offset + 1]) << 8U));
-        case TextForm::Utf16Be:
-            return static_cast<char16_t>((first << 8U) |
-                                         static_cast<std::uint8_t>(bytes_[offset + 1]));
-        case TextForm::Utf8:
-        case TextForm::Windows1252:
-            break;
+std::size_t ProfileText::Find(char16_t unit, std::size_t from, std::size_t to) const {
+    if (unitSize_ != 1 || unit > 0xFF) {
+        while (from < to && At(from) != unit) {
+            ++from;
+        }
+        return from;
     }
-    return first;
+    const char* const base = bytes_.data() + encoding_.markSize;
+    const void* found = std::memchr(base + from, unit, to - from);
+    return found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - base) : to;
+}
+
+std::size_t ProfileText::FindLineEnd(std::size_t from, std::size_t to) const {
+    if (unitSize_ != 1) {
+        while (from < to && At(from) != u'\r' && At(from) != u'\n') {
+            ++from;
+        }
+        return from;
+    }
+    // memchr for each of the two bytes, a slice at a time: one search to the end of the text per
+    // line would make a file with only one kind of line end quadratic.
+    constexpr std::size_t Slice = 256;
+    const char* const base = bytes_.data() + encoding_.markSize;
+    while (from < to) {
+        const std::size_t length = std::min(Slice, to - from);
+        const auto* lineFeed = static_cast<const char*>(std::memchr(base + from, '\n', length));
+        const std::size_t searched =
+            lineFeed != nullptr ? static_cast<std::size_t>(lineFeed - (base + from)) : length;
+        const auto* carriageReturn =
+            static_cast<const char*>(std::memchr(base + from, '\r', searched));
+        if (carriageReturn != nullptr) {
+            return static_cast<std::size_t>(carriageReturn - base);
+        }
+        if (lineFeed != nullptr) {
+            return static_cast<std::size_t>(lineFeed - base);
+        }
+        from += length;
+    }
+    return to;
 }
 
 std::optional<std::u16string> ProfileText::Decode(UnitSpan span) const {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,8 @@ struct UnitSpan {
 
     [[nodiscard]] bool Empty() const { return begin == end; }
     [[nodiscard]] std::size_t Size() const { return end - begin; }
+
+    bool operator==(const UnitSpan&) const = default;
 };
 
 // The profile's structural characters ([ ] = ; quotes, blanks, CR, LF) are ASCII, and in UTF-8 and
@@ -32,8 +35,25 @@ class ProfileText {
     // Number of code units after the byte-order mark (a dangling odd byte of UTF-16 is not one).
     [[nodiscard]] std::size_t Size() const { return size_; }
 
-    // The code unit at `index`; for the byte forms, the byte's value.
-    [[nodiscard]] char16_t At(std::size_t index) const;
+    // The code unit at `index`; for the byte forms, the byte's value. Inline, as every line scan
+    // calls it unit by unit.
+    [[nodiscard]] char16_t At(std::size_t index) const {
+        const std::size_t offset = ByteOffset(index);
+        const auto first = static_cast<std::uint8_t>(bytes_[offset]);
+        if (unitSize_ == 1) {
+            return first;
+        }
+        const auto second = static_cast<std::uint8_t>(bytes_[offset + 1]);
+        return encoding_.form == TextForm::Utf16Le ? static_cast<char16_t>(first | (second << 8U))
+                                                   : static_cast<char16_t>((first << 8U) | second);
+    }
+
+    // The first unit equal to `unit` from unit `from` up to (not including) `to`; `to` when there
+    // is none.
+    [[nodiscard]] std::size_t Find(char16_t unit, std::size_t from, std::size_t to) const;
+
+    // The first CR or LF from unit `from` up to (not including) `to`; `to` when there is none.
+    [[nodiscard]] std::size_t FindLineEnd(std::size_t from, std::size_t to) const;
 
     // Where code unit `index` starts in Bytes().
     [[nodiscard]] std::size_t ByteOffset(std::size_t index) const {

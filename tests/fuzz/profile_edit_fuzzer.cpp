@@ -16,8 +16,8 @@
 #include "differential/lossless_check.h"
 #include "platform/posix/profile_edit.h"
 #include "platform/posix/profile_index.h"
-#include "platform/posix/profile_lookup.h"
 #include "platform/posix/profile_text.h"
+#include "posix/line_scan_lookup.h"
 
 namespace {
 
@@ -82,7 +82,7 @@ void CheckSetValue(const std::string& bytes, const std::u16string& section,
     }
     const posix::ProfileText written(edit.bytes);
     if (ReadsBackAsIs(value)) {
-        Require(posix::FindValue(written, section, key) == value,
+        Require(quenmoor::test::ScanForValue(written, section, key) == value,
                 "a value set does not read back as written");
     }
     // Once there, setting the same value again finds it and changes no byte. (Blanks around a
@@ -114,11 +114,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::u16string value = Name(input);
     const std::string bytes = input.ConsumeRemainingBytesAsString();
 
-    // Reads by scanning and reads through the section index must agree on every file.
+    // Lookups reading every line and lookups through the section index must agree on every file.
     const posix::ProfileText text(bytes);
-    const std::optional<std::u16string> found = posix::FindValue(text, section, key);
-    Require(posix::ProfileIndex(text).FindValue(text, section, key) == found,
-            "the section index and the scan read different values");
+    const posix::ProfileIndex index(text);
+    const std::optional<std::u16string> found = quenmoor::test::ScanForValue(text, section, key);
+    Require(index.FindValue(text, section, key) == found,
+            "the section index and the plain reading find different values");
+    Require(
+        index.FindSection(text, section, key) == quenmoor::test::ScanForSection(text, section, key),
+        "the section index and the plain reading find different places");
 
     switch (operation) {
         case 0:

@@ -1,5 +1,6 @@
-// The section index must answer every read exactly as a scan of the whole text does: it is
-// compared with FindValue on many generated profiles full of the cases the line rules care about.
+// The section index must answer every lookup exactly as reading every line from the top does: it
+// is compared with that plain reading on many generated profiles full of the cases the line rules
+// care about.
 #include "platform/posix/profile_index.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/profile_lookup.h"
 #include "platform/posix/profile_text.h"
+#include "posix/line_scan_lookup.h"
 #include "posix/utf16_bytes.h"
 
 namespace quenmoor::platform::posix {
@@ -59,8 +60,14 @@ void ExpectSameAnswers(const std::string& bytes) {
     const ProfileText text(bytes);
     const ProfileIndex index(text);
     for (const std::u16string_view section : Sections) {
+        EXPECT_EQ(index.FindSection(text, section, std::nullopt),
+                  test::ScanForSection(text, section, std::nullopt))
+            << "profile bytes: " << testing::PrintToString(bytes);
         for (const std::u16string_view key : Keys) {
-            EXPECT_EQ(index.FindValue(text, section, key), FindValue(text, section, key))
+            EXPECT_EQ(index.FindValue(text, section, key), test::ScanForValue(text, section, key))
+                << "profile bytes: " << testing::PrintToString(bytes);
+            EXPECT_EQ(index.FindSection(text, section, key),
+                      test::ScanForSection(text, section, key))
                 << "profile bytes: " << testing::PrintToString(bytes);
         }
     }

@@ -1,0 +1,23 @@
+// Lookups done the plain way: every line read in order from the top of the text. The section
+// index must answer exactly as these do; they are kept as simple as the line rules allow, so that
+// they are easy to trust.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/posix/profile_lookup.h"
+#include "platform/posix/profile_text.h"
+
+namespace quenmoor::test {
+
+platform::posix::LookupResult ScanForSection(const platform::posix::ProfileText& text,
+                                             std::u16string_view section,
+                                             std::optional<std::u16string_view> key);
+
+// The value of `key` in `section`, quotes removed; nothing when either is missing.
+std::optional<std::u16string> ScanForValue(const platform::posix::ProfileText& text,
+                                           std::u16string_view section, std::u16string_view key);
+
+}  // namespace quenmoor::test
