@@ -137,9 +137,17 @@ def print_targets(posix, kernel32, posix_baseline, kernel32_baseline):
               if posix[(case, size)]["ms"] > kernel32[(case, size)]["ms"]]
     print(f"POSIX layer <= 1x kernel32: {verdict(not slower)}"
           + (" (slower: " + ", ".join(f"{n} {r:.2f}x" for n, r in slower) + ")" if slower else ""))
-    growth = [(case, posix[(case, "10MB")]["ms"] / posix[(case, "1MB")]["ms"]) for case in CASES]
-    print(f"POSIX time linear in size, 10 MB / 1 MB <= 12: {verdict(all(g <= 12 for _, g in growth))}"
-          f" (largest {max(g for _, g in growth):.1f}, {max(growth, key=lambda x: x[1])[0]})")
+    # The floor is the yardstick, not a case of the layer: its own growth is shown beside the
+    # verdict, as what this machine's file system makes of ten times the bytes.
+    def growth(case):
+        return posix[(case, "10MB")]["ms"] / posix[(case, "1MB")]["ms"]
+
+    layer = [(case, growth(case)) for case in CASES if case != "Floor"]
+    steep = [f"{case} {g:.1f}" for case, g in layer if g > 12]
+    largest = max(layer, key=lambda item: item[1])
+    print(f"POSIX time linear in size, 10 MB / 1 MB <= 12: {verdict(not steep)} ("
+          + ("over: " + ", ".join(steep) if steep else f"largest {largest[1]:.1f}, {largest[0]}")
+          + f"; the floor's own growth: {growth('Floor'):.1f})")
     over = []
     for case in CASES:
         for size in SIZES:

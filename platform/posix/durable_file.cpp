@@ -49,12 +49,17 @@ bool IsSameFile(const std::string& path, const struct stat& previous) {
 
 }  // namespace
 
-bool ReplaceFileDurably(const std::string& path, std::string_view bytes,
+bool ReplaceFileDurably(const std::string& path, std::span<const std::string_view> pieces,
                         const struct stat* previous) {
     const std::string folder = FolderOf(path);
     auto temporary = TemporaryFile::CreateBeside(folder, NameOf(path));
-    if (!temporary || !temporary->Write(bytes)) {
+    if (!temporary) {
         return false;
+    }
+    for (const std::string_view piece : pieces) {
+        if (!temporary->Write(piece)) {
+            return false;
+        }
     }
     const bool finished =
         previous != nullptr

@@ -4,12 +4,14 @@
 
 #include <sys/stat.h>
 
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace quenmoor::platform::posix {
 
-// Writes `bytes` to a new temporary file beside `path` and renames it over `path`.
+// Writes `pieces`, one after the other, to a new temporary file beside `path` and renames it over
+// `path`.
 //
 // `previous` is what fstat said of the file being replaced: its permission bits, owner and group
 // carry over (when the owner cannot be kept the call fails), and the rename is called off when
@@ -19,7 +21,7 @@ namespace quenmoor::platform::posix {
 //
 // False on any failure; the temporary file is then removed, and unless the final folder sync
 // failed, `path` is untouched. `path` must not be a symbolic link: resolve it first.
-bool ReplaceFileDurably(const std::string& path, std::string_view bytes,
+bool ReplaceFileDurably(const std::string& path, std::span<const std::string_view> pieces,
                         const struct stat* previous);
 
 }  // namespace quenmoor::platform::posix

@@ -48,7 +48,8 @@ std::u16string LineEndLike(const ProfileText& text, UnitSpan ending) {
     return text.Decode(ending).value_or(std::u16string(DefaultLineEnd));
 }
 
-ProfileEdit Refused() { return {EditOutcome::Refused, {}}; }
+ProfileEdit Refused() { return {EditOutcome::Refused, 0, 0, {}}; }
+ProfileEdit Unchanged() { return {EditOutcome::Unchanged, 0, 0, {}}; }
 
 // Whether every character of `bytes` reads as it did before the edit. Detection can change while
 // the text does not: a Windows-1252 file whose last non-ASCII byte goes is ASCII, which reads the
@@ -73,29 +74,37 @@ bool StartsCharacter(std::string_view bytes, std::size_t at) {
            (static_cast<unsigned char>(bytes[at]) & ContinuationMask) != Continuation;
 }
 
-// Whether cutting bytes [from, to) out of a UTF-8 file and putting `insert` there keeps it UTF-8
-// that reads as before, told without checking the whole result again. Cut at character starts,
-// both sides stay whole characters, so the result is well-formed exactly when `insert` is; and
-// a cut after the first byte cannot make the file start with a byte-order mark it did not have.
-bool KeepsUtf8(const ProfileText& text, std::size_t from, std::size_t to, std::string_view insert) {
+// Whether cutting bytes [from, to) out of the file and putting `insert` there provably leaves it
+// in its encoding, told without looking at the rest of the file. A UTF-16 file is told by its
+// mark, which no cut reaches. A UTF-8 file cut at character starts keeps whole characters on
+// both sides, so the result is well-formed exactly when `insert` is; and a cut after the first
+// byte cannot make it start with a byte-order mark it did not have.
+bool KeepsEncoding(const ProfileText& text, std::size_t from, std::size_t to,
+                   std::string_view insert) {
     const std::string_view bytes = text.Bytes();
-    return text.Encoding().form == TextForm::Utf8 && from > 0 && StartsCharacter(bytes, from) &&
-           StartsCharacter(bytes, to) && IsWellFormedUtf8(insert);
+    switch (text.Encoding().form) {
+        case TextForm::Utf16Le:
+        case TextForm::Utf16Be:
+            return from >= text.Encoding().markSize;
+        case TextForm::Utf8:
+            return from > 0 && StartsCharacter(bytes, from) && StartsCharacter(bytes, to) &&
+                   IsWellFormedUtf8(insert);
+        case TextForm::Windows1252:
+            break;
+    }
+    return false;
 }
 
 // Puts `insert` (already encoded) in place of the units in `replaced` and accepts the result only
 // when no other text in the file would read differently.
 ProfileEdit Splice(const ProfileText& text, UnitSpan replaced, std::string_view insert) {
-    const std::string_view bytes = text.Bytes();
-    const std::size_t from = text.ByteOffset(replaced.begin);
-    const std::size_t to = text.ByteOffset(replaced.end);
-    std::string result;
-    result.reserve(bytes.size() - (to - from) + insert.size());
-    result.append(bytes.substr(0, from)).append(insert).append(bytes.substr(to));
-    if (!KeepsUtf8(text, from, to, insert) && !ReadsAsBefore(result, text.Encoding())) {
+    ProfileEdit edit{EditOutcome::Changed, text.ByteOffset(replaced.begin),
+                     text.ByteOffset(replaced.end), std::string(insert)};
+    if (!KeepsEncoding(text, edit.from, edit.to, insert) &&
+        !ReadsAsBefore(edit.Apply(text.Bytes()), text.Encoding())) {
         return Refused();
     }
-    return {EditOutcome::Changed, std::move(result)};
+    return edit;
 }
 
 ProfileEdit SpliceText(const ProfileText& text, UnitSpan replaced, std::u16string_view insert) {
@@ -107,6 +116,15 @@ ProfileEdit SpliceText(const ProfileText& text, UnitSpan replaced, std::u16strin
 }
 
 }  // namespace
+
+std::string ProfileEdit::Apply(std::string_view before) const {
+    std::string bytes;
+    bytes.reserve(before.size() - (to - from) + insert.size());
+    for (const std::string_view piece : Pieces(before)) {
+        bytes.append(piece);
+    }
+    return bytes;
+}
 
 ProfileEdit SetValue(std::string_view bytes, std::u16string_view section, std::u16string_view key,
                      std::u16string_view value) {
@@ -148,7 +166,7 @@ ProfileEdit RemoveKey(std::string_view bytes, std::u16string_view section,
     const ProfileText text(bytes);
     const LookupResult found = ProfileIndex(text).FindSection(text, section, key);
     if (!found.section || !found.section->key) {
-        return {EditOutcome::Unchanged, {}};
+        return Unchanged();
     }
     if (!IsEditable(text)) {
         return Refused();
@@ -160,7 +178,7 @@ ProfileEdit RemoveSection(std::string_view bytes, std::u16string_view section) {
     const ProfileText text(bytes);
     const LookupResult found = ProfileIndex(text).FindSection(text, section, std::nullopt);
     if (!found.section) {
-        return {EditOutcome::Unchanged, {}};
+        return Unchanged();
     }
     if (!IsEditable(text)) {
         return Refused();

@@ -2,6 +2,8 @@
 // other byte of the file stays exactly as it was.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -13,9 +15,25 @@ enum class EditOutcome {
     Refused,    // the change cannot be made safely: the file stays as it is and the call fails
 };
 
+// A change is one splice: the new file is the old one with bytes [from, to) replaced by `insert`.
+// It is kept in that form so that a large file is written out from its old bytes and the few new
+// ones, never copied whole in memory first.
 struct ProfileEdit {
     EditOutcome outcome = EditOutcome::Refused;
-    std::string bytes;
+    std::size_t from = 0;
+    std::size_t to = 0;
+    std::string insert;
+
+    // The new file as three consecutive pieces of `before` and `insert`.
+    [[nodiscard]] std::array<std::string_view, 3> Pieces(std::string_view before) const {
+        return {before.substr(0, from), insert, before.substr(to)};
+    }
+    // The new file in one piece.
+    [[nodiscard]] std::string Apply(std::string_view before) const;
+    // Whether the new file is byte for byte the old one.
+    [[nodiscard]] bool KeepsEveryByte(std::string_view before) const {
+        return before.substr(from, to - from) == insert;
+    }
 };
 
 // Gives `key` in `section` the text `value`: replaces the value of the first matching key of the

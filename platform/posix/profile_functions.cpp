@@ -61,10 +61,10 @@ bool UpdateProfile(const char16_t* fileName, PlanEdit planEdit) {
         case posix::EditOutcome::Changed:
             break;
     }
-    if (profile->info && edit.bytes == profile->bytes) {
+    if (profile->info && edit.KeepsEveryByte(profile->bytes)) {
         return true;
     }
-    return posix::ReplaceFileDurably(profile->path, edit.bytes,
+    return posix::ReplaceFileDurably(profile->path, edit.Pieces(profile->bytes),
                                      profile->info ? &*profile->info : nullptr);
 }
 

@@ -77,10 +77,11 @@ void CheckSetValue(const std::string& bytes, const std::u16string& section,
     if (edit.outcome != posix::EditOutcome::Changed) {
         return;
     }
-    if (const auto wrong = CheckLossless(bytes, edit.bytes, EditShape::ValueSet)) {
+    const std::string after = edit.Apply(bytes);
+    if (const auto wrong = CheckLossless(bytes, after, EditShape::ValueSet)) {
         Fail(wrong->c_str());
     }
-    const posix::ProfileText written(edit.bytes);
+    const posix::ProfileText written(after);
     if (ReadsBackAsIs(value)) {
         Require(quenmoor::test::ScanForValue(written, section, key) == value,
                 "a value set does not read back as written");
@@ -90,8 +91,8 @@ void CheckSetValue(const std::string& bytes, const std::u16string& section,
     if (HasOuterBlanks(value)) {
         return;
     }
-    const posix::ProfileEdit again = posix::SetValue(edit.bytes, section, key, value);
-    Require(again.outcome == posix::EditOutcome::Changed && again.bytes == edit.bytes,
+    const posix::ProfileEdit again = posix::SetValue(after, section, key, value);
+    Require(again.outcome == posix::EditOutcome::Changed && again.KeepsEveryByte(after),
             "setting the same value twice changed the file again");
 }
 
@@ -99,7 +100,7 @@ void CheckRemoval(const std::string& bytes, const posix::ProfileEdit& edit, Edit
     if (edit.outcome != posix::EditOutcome::Changed) {
         return;
     }
-    if (const auto wrong = CheckLossless(bytes, edit.bytes, shape)) {
+    if (const auto wrong = CheckLossless(bytes, edit.Apply(bytes), shape)) {
         Fail(wrong->c_str());
     }
 }
