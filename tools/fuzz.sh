@@ -17,6 +17,7 @@ sources=(
     tests/fuzz/profile_edit_fuzzer.cpp
     tests/differential/lossless_check.cpp
     tests/posix/line_scan_lookup.cpp
+    platform/posix/case_fold.cpp
     platform/posix/profile_edit.cpp
     platform/posix/profile_encoding.cpp
     platform/posix/profile_index.cpp

@@ -1,5 +1,6 @@
 #include "platform/posix/profile_index.h"
 
+#include "platform/posix/case_fold.h"
 #include "platform/posix/profile_line.h"
 #include "platform/text_compare.h"
 
@@ -22,18 +23,6 @@ bool NameMatches(const ProfileText& text, UnitSpan name, std::u16string_view wan
 
 char16_t AsciiLower(char16_t unit) {
     return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
-}
-
-// False when two ASCII units at either end of the names already tell them apart, which spares
-// most of the full comparisons when many sections differ only in their last characters.
-bool MaySameName(std::u16string_view a, std::u16string_view b) {
-    if (a.empty() || b.empty()) {
-        return a.empty() == b.empty();
-    }
-    const auto differ = [](char16_t x, char16_t y) {
-        return x < 0x80 && y < 0x80 && AsciiLower(x) != AsciiLower(y);
-    };
-    return !differ(a.front(), b.front()) && !differ(a.back(), b.back());
 }
 
 // Whether a name starting with `first` could match `wanted`. Between two ASCII characters case
@@ -76,19 +65,16 @@ ProfileIndex::ProfileIndex(const ProfileText& text) {
             headers_.back().end = lineStart;
         }
         headers_.push_back({lineStart, line.whole.end, size, text.Decode(line.name)});
+        if (headers_.back().name) {
+            firstByName_.try_emplace(CaseFolded(*headers_.back().name), headers_.size() - 1);
+        }
         bracket = line.whole.end - 1;
     }
 }
 
 const SectionHeader* ProfileIndex::FirstNamed(std::u16string_view section) const {
-    section = TrimBlanks(section);
-    for (const SectionHeader& header : headers_) {
-        if (header.name && MaySameName(*header.name, section) &&
-            EqualIgnoringCase(*header.name, section)) {
-            return &header;
-        }
-    }
-    return nullptr;
+    const auto found = firstByName_.find(CaseFolded(TrimBlanks(section)));
+    return found != firstByName_.end() ? &headers_[found->second] : nullptr;
 }
 
 // Lines whose first non-blank unit rules them out are stepped over without being read.

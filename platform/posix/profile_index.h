@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/posix/profile_lookup.h"
@@ -44,6 +45,8 @@ class ProfileIndex {
     [[nodiscard]] const SectionHeader* FirstNamed(std::u16string_view section) const;
 
     std::vector<SectionHeader> headers_;
+    // Each decodable name, case folded, to the first of its headers.
+    std::unordered_map<std::u32string, std::size_t> firstByName_;
 };
 
 }  // namespace quenmoor::platform::posix

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/posix/stale_temporaries.h"
@@ -78,9 +79,14 @@ bool TemporaryFile::ReplaceTarget(const std::string& target) noexcept {
 }
 
 bool TemporaryFile::LinkAsNew(const std::string& target) noexcept {
-    // link() refuses with EEXIST whatever is at the target, a dangling link included, so the
-    // check for a free name and the naming are one atomic step.
-    if (::link(path_.c_str(), target.c_str()) != 0) {
+    // Both ways refuse with EEXIST whatever is at the target, a dangling link included, so the
+    // check for a free name and the naming are one atomic step. The rename is one change to the
+    // folder instead of two; file systems without it get the link.
+    if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+        path_.clear();
+        return true;
+    }
+    if ((errno != EINVAL && errno != ENOSYS) || ::link(path_.c_str(), target.c_str()) != 0) {
         return false;
     }
     ::unlink(path_.c_str());
