@@ -3,6 +3,8 @@
 #include <exception>
 #include <utility>
 
+#include "bench/floor.h"
+
 namespace quenmoor::bench {
 
 void Register(const std::filesystem::path& root, SceneCase sceneCase) {
@@ -14,9 +16,16 @@ void Register(const std::filesystem::path& root, SceneCase sceneCase) {
         [root, sceneCase = std::move(sceneCase)](benchmark::State& state) {
             try {
                 ProfileScene scene(root, sceneCase.size, sceneCase.state);
-                TimeEachIteration(state, scene, sceneCase.run);
+                const auto lastIteration = static_cast<std::size_t>(state.max_iterations) - 1;
+                if (sceneCase.pairedWithFloor) {
+                    TimePairedWithFloor(state, scene, sceneCase.run, [](const RunFiles& files) {
+                        RunFloor(files.source, files.target);
+                    });
+                } else {
+                    TimeEachIteration(state, scene, sceneCase.run);
+                }
                 const RunFiles& last =
-                    scene.Files(static_cast<std::size_t>(state.iterations()) - 1);
+                    scene.Files(sceneCase.pairedWithFloor ? 2 * lastIteration : lastIteration);
                 if (const std::string problem = sceneCase.check(last); !problem.empty()) {
                     state.SkipWithError(problem.c_str());
                 }

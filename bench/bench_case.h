@@ -15,6 +15,8 @@ struct SceneCase {
     LinkState state = LinkState::Current;
     // True for the runs that rewrite every link, which get fewer iterations on large profiles.
     bool writesEveryLink = false;
+    // True to run the floor beside every iteration (see TimePairedWithFloor).
+    bool pairedWithFloor = false;
     // The timed work on one iteration's files; it throws when something fails.
     std::function<void(const RunFiles&)> run;
     // Looks at the files of the last iteration: empty when they are as `run` should leave them,

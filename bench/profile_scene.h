@@ -69,6 +69,43 @@ void TimeEachIteration(benchmark::State& state, ProfileScene& scene, Body&& body
     state.counters["peak_rss_bytes"] = static_cast<double>(PeakResidentBytes());
 }
 
+// Runs `body` and `floor` on each iteration, each on a copy of its own, one right after the
+// other (taking turns at going first), and times both; only `body` is the iteration's time. Flush
+// times on a shared disk drift between two measurements made minutes apart, but hardly within
+// one iteration, so the median of the per-iteration ratios ("floor_ratio") compares the two under
+// the same conditions; the floor's median is "floor_median_ms".
+template <typename Body, typename Floor>
+void TimePairedWithFloor(benchmark::State& state, ProfileScene& scene, Body&& body, Floor&& floor) {
+    scene.Prepare(2 * static_cast<std::size_t>(state.max_iterations));
+    const auto timed = [](auto&& work, const RunFiles& files) {
+        const auto start = std::chrono::steady_clock::now();
+        work(files);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    std::vector<double> seconds;
+    std::vector<double> floorSeconds;
+    std::vector<double> ratios;
+    for (auto _ : state) {
+        const std::size_t iteration = seconds.size();
+        const RunFiles& own = scene.Files(2 * iteration);
+        const RunFiles& floorFiles = scene.Files((2 * iteration) + 1);
+        if (iteration % 2 == 1) {
+            floorSeconds.push_back(timed(floor, floorFiles));
+            seconds.push_back(timed(body, own));
+        } else {
+            seconds.push_back(timed(body, own));
+            floorSeconds.push_back(timed(floor, floorFiles));
+        }
+        ratios.push_back(seconds.back() / floorSeconds.back());
+        state.SetIterationTime(seconds.back());
+    }
+    state.counters["bytes"] = static_cast<double>(scene.Bytes());
+    state.counters["median_ms"] = 1000 * Median(seconds);
+    state.counters["floor_median_ms"] = 1000 * Median(floorSeconds);
+    state.counters["floor_ratio"] = Median(ratios);
+    state.counters["peak_rss_bytes"] = static_cast<double>(PeakResidentBytes());
+}
+
 // How many iterations a case on a profile of `size` runs. Each one needs its own prepared copy
 // of the profile, so the counts are fixed rather than found by Google Benchmark. The first
 // iterations of a process also pay for memory the process touches for the first time, so every

@@ -8,6 +8,9 @@ reads it at the end (VmHWM; under Wine the peak working set, which Wine takes fr
 figure): each case runs alone, so the figure covers generating its profile, preparing its copies
 and running only that case. The "Baseline/idle" case shows what a process of the same program
 holds before any profile work.
+
+The links-current run is also timed in turns with the floor, iteration by iteration (the native
+"-vs-floor" cases); its target, a ratio to the floor, is judged on those.
 """
 import argparse
 import json
@@ -93,6 +96,21 @@ def run_all(label, command, cwd):
     return results, baseline
 
 
+def run_paired(label, command, cwd):
+    """The links-current run in turns with the floor, per size: the run's and the floor's median
+    and the median of their per-iteration ratios."""
+    names = list_cases(command, cwd)
+    paired = {}
+    for size in SIZES:
+        short = f"RunUpdate/{size}/current-vs-floor"
+        print(f"  {label}: {short}", file=sys.stderr, flush=True)
+        full = next(n for n in names if n.startswith(short + "/"))
+        result = run_case(command, full, cwd)
+        paired[size] = {"ms": result["median_ms"], "floor_ms": result["floor_median_ms"],
+                        "ratio": result["floor_ratio"]}
+    return paired
+
+
 def fmt_ms(value):
     return f"{value:.3g}" if value < 10 else f"{value:.0f}"
 
@@ -124,14 +142,28 @@ def print_table(posix, kernel32):
         print("| " + " | ".join(row) + " |")
 
 
-def print_targets(posix, kernel32, posix_baseline, kernel32_baseline):
+def print_paired(paired):
+    print("\nRunUpdate/current in turns with the floor, each iteration on a copy of its own "
+          "(POSIX):\n")
+    print("| size | run ms | floor ms | median of the per-iteration ratios |")
+    print("|---|---|---|---|")
+    for size in SIZES:
+        p = paired[size]
+        print(f"| {size} | {fmt_ms(p['ms'])} | {fmt_ms(p['floor_ms'])} | {p['ratio']:.2f} |")
+
+
+def print_targets(posix, kernel32, paired, posix_baseline, kernel32_baseline):
     def verdict(ok):
         return "met" if ok else "MISSED"
 
-    current = [(size, posix[("RunUpdate/current", size)]["ms"] / posix[("Floor", size)]["ms"])
-               for size in SIZES]
-    print(f"\nlinks-current run <= 2x floor: {verdict(all(r <= 2 for _, r in current))} ("
-          + ", ".join(f"{s} {r:.2f}x" for s, r in current) + ")")
+    # Judged on the run and the floor taken in turns: the table's two figures come from runs
+    # minutes apart, between which a shared disk's flush times drift.
+    separate = [(size, posix[("RunUpdate/current", size)]["ms"] / posix[("Floor", size)]["ms"])
+                for size in SIZES]
+    together = [(size, paired[size]["ratio"]) for size in SIZES]
+    print(f"\nlinks-current run <= 2x floor: {verdict(all(r <= 2 for _, r in together))} ("
+          + ", ".join(f"{s} {r:.2f}x" for s, r in together) + "; from the table's separate runs: "
+          + ", ".join(f"{s} {r:.2f}x" for s, r in separate) + ")")
     slower = [(f"{case} {size}", posix[(case, size)]["ms"] / kernel32[(case, size)]["ms"])
               for case in CASES if case != "Floor" for size in SIZES
               if posix[(case, size)]["ms"] > kernel32[(case, size)]["ms"]]
@@ -183,17 +215,20 @@ def main():
 
     os.environ["QUENMOOR_BENCH_FOLDER"] = native_folder
     posix, posix_baseline = run_all("POSIX", [os.path.abspath(args.posix)], native_folder)
+    paired = run_paired("POSIX", [os.path.abspath(args.posix)], native_folder)
     # The Windows program gets its folder as a relative path: Wine maps its working folder.
     os.environ["QUENMOOR_BENCH_FOLDER"] = "."
     kernel32, kernel32_baseline = run_all(
         "kernel32", [args.wine, os.path.abspath(args.windows)], windows_folder)
 
     print_table(posix, kernel32)
-    print_targets(posix, kernel32, posix_baseline, kernel32_baseline)
+    print_paired(paired)
+    print_targets(posix, kernel32, paired, posix_baseline, kernel32_baseline)
     if args.json:
         with open(args.json, "w", encoding="utf-8") as out:
             json.dump({"posix": {f"{c} {s}": v for (c, s), v in posix.items()},
                        "kernel32": {f"{c} {s}": v for (c, s), v in kernel32.items()},
+                       "posix_paired": paired,
                        "baseline": {"posix": posix_baseline, "kernel32": kernel32_baseline}},
                       out, indent=1)
 
