@@ -51,13 +51,19 @@ def list_cases(command, cwd):
     return [line.strip() for line in out.splitlines() if line.strip()]
 
 
+def escape_pattern(name):
+    """`name` as a regular expression for Google Benchmark, which rejects escapes it does not
+    need (such as "\\-")."""
+    return re.sub(r"([.^$*+?()\[\]{}|\\])", r"\\\1", name)
+
+
 def run_case(command, full_name, cwd):
     """Runs one case alone; returns its result from the JSON output."""
     with tempfile.NamedTemporaryFile(suffix=".json", dir=cwd, delete=False) as out:
         out_path = out.name
     try:
         code, _, stderr = run_to_files(
-            command + [f"--benchmark_filter=^{re.escape(full_name)}$",
+            command + [f"--benchmark_filter=^{escape_pattern(full_name)}$",
                        f"--benchmark_out={os.path.basename(out_path)}",
                        "--benchmark_out_format=json"], cwd)
         if code != 0:
