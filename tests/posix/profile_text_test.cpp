@@ -28,7 +28,8 @@ TEST(ProfileTextTest, FindsTheFirstLineEndAtEveryDistance) {
             }
         }
     }
-    const ProfileText none(std::string(1000, 'x'));
+    const std::string noLineEnd(1000, 'x');
+    const ProfileText none(noLineEnd);
     EXPECT_EQ(none.FindLineEnd(3, 1000), 1000U);
     EXPECT_EQ(none.FindLineEnd(1000, 1000), 1000U);
 }
