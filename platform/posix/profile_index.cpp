@@ -132,7 +132,7 @@ LookupResult ProfileIndex::FindSection(const ProfileText& text, std::u16string_v
     const std::size_t readTo =
         header->end < text.Size() ? LineEnding(text, header->end).end : text.Size();
     result.lastEnding = LastLineEnding(text, readTo);
-    result.section = std::move(place);
+    result.section = place;
     return result;
 }
 
