@@ -73,7 +73,7 @@ bool ReplaceFileDurably(const std::string& path, std::span<const std::string_vie
         if (!IsSameFile(path, *previous) || !temporary->ReplaceTarget(path)) {
             return false;
         }
-    } else if (!temporary->LinkAsNew(path)) {
+    } else if (!temporary->RenameIfFree(path)) {
         return false;
     }
     // Until the folder is synced the new name may not survive a crash; the new contents are in

@@ -72,7 +72,7 @@ bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& tar
     // The copy is complete and on disk before it gets the target name, and it gets that name only
     // if nothing has taken it in the meantime.
     return copy && CopyContents(input.Get(), *copy) &&
-           copy->Finish(info.st_mode, std::nullopt, std::nullopt) && copy->LinkAsNew(*to) &&
+           copy->Finish(info.st_mode, std::nullopt, std::nullopt) && copy->RenameIfFree(*to) &&
            posix::SyncFolder(folder);
 }
 

@@ -78,7 +78,7 @@ bool TemporaryFile::ReplaceTarget(const std::string& target) noexcept {
     return true;
 }
 
-bool TemporaryFile::LinkAsNew(const std::string& target) noexcept {
+bool TemporaryFile::RenameIfFree(const std::string& target) noexcept {
     // Both ways refuse with EEXIST whatever is at the target, a dangling link included, so the
     // check for a free name and the naming are one atomic step. The rename is one change to the
     // folder instead of two; file systems without it get the link.

@@ -38,7 +38,7 @@ class TemporaryFile {
     bool ReplaceTarget(const std::string& target) noexcept;
     // Gives the file the name `target` only while that name is free: an existing file, folder
     // or link (dangling or not) at `target` is never touched.
-    bool LinkAsNew(const std::string& target) noexcept;
+    bool RenameIfFree(const std::string& target) noexcept;
 
   private:
     TemporaryFile(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
