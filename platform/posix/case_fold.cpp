@@ -15,6 +15,10 @@ char32_t NextCodePoint(std::u16string_view text, std::size_t& i) {
 }
 
 char32_t FoldedCodePoint(char32_t codePoint) {
+    // Within ASCII, folding is plain lower case; section and key names are nearly always ASCII.
+    if (codePoint < 0x80) {
+        return codePoint >= U'A' && codePoint <= U'Z' ? codePoint - U'A' + U'a' : codePoint;
+    }
     return static_cast<char32_t>(u_foldCase(static_cast<UChar32>(codePoint), U_FOLD_CASE_DEFAULT));
 }
 

@@ -3,6 +3,7 @@
 #include "platform/posix/case_fold.h"
 
 #include <gtest/gtest.h>
+#include <unicode/uchar.h>
 
 #include <array>
 #include <string_view>
@@ -40,6 +41,14 @@ TEST(CaseFoldTest, FoldedFormsAreEqualExactlyWhenTheNamesCompareEqual) {
             << testing::PrintToString(std::u16string(pair.a));
         EXPECT_EQ(CaseFolded(pair.a) == CaseFolded(pair.b), pair.same)
             << testing::PrintToString(std::u16string(pair.a));
+    }
+}
+
+TEST(CaseFoldTest, AsciiFoldsAsUnicodeSays) {
+    for (char32_t unit = 0; unit < 0x80; ++unit) {
+        EXPECT_EQ(FoldedCodePoint(unit), static_cast<char32_t>(u_foldCase(
+                                             static_cast<UChar32>(unit), U_FOLD_CASE_DEFAULT)))
+            << static_cast<unsigned>(unit);
     }
 }
 
