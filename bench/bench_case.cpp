@@ -16,16 +16,12 @@ void Register(const std::filesystem::path& root, SceneCase sceneCase) {
         [root, sceneCase = std::move(sceneCase)](benchmark::State& state) {
             try {
                 ProfileScene scene(root, sceneCase.size, sceneCase.state);
-                const auto lastIteration = static_cast<std::size_t>(state.max_iterations) - 1;
-                if (sceneCase.pairedWithFloor) {
-                    TimePairedWithFloor(state, scene, sceneCase.run, [](const RunFiles& files) {
-                        RunFloor(files.source, files.target);
-                    });
-                } else {
-                    TimeEachIteration(state, scene, sceneCase.run);
-                }
                 const RunFiles& last =
-                    scene.Files(sceneCase.pairedWithFloor ? 2 * lastIteration : lastIteration);
+                    sceneCase.pairedWithFloor
+                        ? TimePairedWithFloor(
+                              state, scene, sceneCase.run,
+                              [](const RunFiles& files) { RunFloor(files.source, files.target); })
+                        : TimeEachIteration(state, scene, sceneCase.run);
                 if (const std::string problem = sceneCase.check(last); !problem.empty()) {
                     state.SkipWithError(problem.c_str());
                 }

@@ -44,6 +44,13 @@ double Median(std::vector<double> values) {
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+void ReportCaseCounters(benchmark::State& state, const ProfileScene& scene,
+                        const std::vector<double>& seconds) {
+    state.counters["bytes"] = static_cast<double>(scene.Bytes());
+    state.counters["median_ms"] = 1000 * Median(seconds);
+    state.counters["peak_rss_bytes"] = static_cast<double>(PeakResidentBytes());
+}
+
 benchmark::IterationCount IterationsFor(ProfileSize size, bool writesEveryLink) {
     switch (size) {
         case ProfileSize::Reference:

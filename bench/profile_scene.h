@@ -49,39 +49,43 @@ class ProfileScene {
 // The middle value (the mean of the two middle ones for an even count); 0 for none.
 double Median(std::vector<double> values);
 
+// Seconds `work` takes on `files`.
+template <typename Work>
+double SecondsFor(Work& work, const RunFiles& files) {
+    const auto start = std::chrono::steady_clock::now();
+    work(files);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The counters every case reports, `seconds` being its iteration times.
+void ReportCaseCounters(benchmark::State& state, const ProfileScene& scene,
+                        const std::vector<double>& seconds);
+
 // Runs `body` on the files of each iteration, timing only `body`. Besides Google Benchmark's
 // mean, the median iteration is reported ("median_ms"): it is less swayed by other work on the
-// machine.
+// machine. Returns the files of the last iteration.
 template <typename Body>
-void TimeEachIteration(benchmark::State& state, ProfileScene& scene, Body&& body) {
+const RunFiles& TimeEachIteration(benchmark::State& state, ProfileScene& scene, Body&& body) {
     scene.Prepare(static_cast<std::size_t>(state.max_iterations));
     std::vector<double> seconds;
     for (auto _ : state) {
-        const RunFiles& files = scene.Files(seconds.size());
-        const auto start = std::chrono::steady_clock::now();
-        body(files);
-        const auto stop = std::chrono::steady_clock::now();
-        seconds.push_back(std::chrono::duration<double>(stop - start).count());
+        seconds.push_back(SecondsFor(body, scene.Files(seconds.size())));
         state.SetIterationTime(seconds.back());
     }
-    state.counters["bytes"] = static_cast<double>(scene.Bytes());
-    state.counters["median_ms"] = 1000 * Median(seconds);
-    state.counters["peak_rss_bytes"] = static_cast<double>(PeakResidentBytes());
+    ReportCaseCounters(state, scene, seconds);
+    return scene.Files(seconds.size() - 1);
 }
 
 // Runs `body` and `floor` on each iteration, each on a copy of its own, one right after the
 // other (taking turns at going first), and times both; only `body` is the iteration's time. Flush
 // times on a shared disk drift between two measurements made minutes apart, but hardly within
 // one iteration, so the median of the per-iteration ratios ("floor_ratio") compares the two under
-// the same conditions; the floor's median is "floor_median_ms".
+// the same conditions; the floor's median is "floor_median_ms". Returns the files `body` worked
+// on in the last iteration.
 template <typename Body, typename Floor>
-void TimePairedWithFloor(benchmark::State& state, ProfileScene& scene, Body&& body, Floor&& floor) {
+const RunFiles& TimePairedWithFloor(benchmark::State& state, ProfileScene& scene, Body&& body,
+                                    Floor&& floor) {
     scene.Prepare(2 * static_cast<std::size_t>(state.max_iterations));
-    const auto timed = [](auto&& work, const RunFiles& files) {
-        const auto start = std::chrono::steady_clock::now();
-        work(files);
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    };
     std::vector<double> seconds;
     std::vector<double> floorSeconds;
     std::vector<double> ratios;
@@ -90,20 +94,19 @@ void TimePairedWithFloor(benchmark::State& state, ProfileScene& scene, Body&& bo
         const RunFiles& own = scene.Files(2 * iteration);
         const RunFiles& floorFiles = scene.Files((2 * iteration) + 1);
         if (iteration % 2 == 1) {
-            floorSeconds.push_back(timed(floor, floorFiles));
-            seconds.push_back(timed(body, own));
+            floorSeconds.push_back(SecondsFor(floor, floorFiles));
+            seconds.push_back(SecondsFor(body, own));
         } else {
-            seconds.push_back(timed(body, own));
-            floorSeconds.push_back(timed(floor, floorFiles));
+            seconds.push_back(SecondsFor(body, own));
+            floorSeconds.push_back(SecondsFor(floor, floorFiles));
         }
         ratios.push_back(seconds.back() / floorSeconds.back());
         state.SetIterationTime(seconds.back());
     }
-    state.counters["bytes"] = static_cast<double>(scene.Bytes());
-    state.counters["median_ms"] = 1000 * Median(seconds);
+    ReportCaseCounters(state, scene, seconds);
     state.counters["floor_median_ms"] = 1000 * Median(floorSeconds);
     state.counters["floor_ratio"] = Median(ratios);
-    state.counters["peak_rss_bytes"] = static_cast<double>(PeakResidentBytes());
+    return scene.Files(2 * (seconds.size() - 1));
 }
 
 // How many iterations a case on a profile of `size` runs. Each one needs its own prepared copy

@@ -81,9 +81,9 @@ def run_case(command, full_name, cwd):
     return result
 
 
-def run_all(label, command, cwd):
-    """Times and peak memory of every case, keyed by (case, size), plus the idle baseline."""
-    names = list_cases(command, cwd)
+def run_all(label, command, cwd, names):
+    """Times and peak memory of every case, keyed by (case, size), plus the idle baseline.
+    `names` are the program's case names."""
     by_short = {}
     for name in names:
         short = re.sub(r"/(iterations:\d+|manual_time|real_time)", "", name)
@@ -102,10 +102,9 @@ def run_all(label, command, cwd):
     return results, baseline
 
 
-def run_paired(label, command, cwd):
+def run_paired(label, command, cwd, names):
     """The links-current run in turns with the floor, per size: the run's and the floor's median
-    and the median of their per-iteration ratios."""
-    names = list_cases(command, cwd)
+    and the median of their per-iteration ratios. `names` are the program's case names."""
     paired = {}
     for size in SIZES:
         short = f"RunUpdate/{size}/current-vs-floor"
@@ -220,12 +219,15 @@ def main():
     os.makedirs(windows_folder, exist_ok=True)
 
     os.environ["QUENMOOR_BENCH_FOLDER"] = native_folder
-    posix, posix_baseline = run_all("POSIX", [os.path.abspath(args.posix)], native_folder)
-    paired = run_paired("POSIX", [os.path.abspath(args.posix)], native_folder)
+    posix_command = [os.path.abspath(args.posix)]
+    posix_names = list_cases(posix_command, native_folder)
+    posix, posix_baseline = run_all("POSIX", posix_command, native_folder, posix_names)
+    paired = run_paired("POSIX", posix_command, native_folder, posix_names)
     # The Windows program gets its folder as a relative path: Wine maps its working folder.
     os.environ["QUENMOOR_BENCH_FOLDER"] = "."
-    kernel32, kernel32_baseline = run_all(
-        "kernel32", [args.wine, os.path.abspath(args.windows)], windows_folder)
+    windows_command = [args.wine, os.path.abspath(args.windows)]
+    kernel32, kernel32_baseline = run_all("kernel32", windows_command, windows_folder,
+                                          list_cases(windows_command, windows_folder))
 
     print_table(posix, kernel32)
     print_paired(paired)
