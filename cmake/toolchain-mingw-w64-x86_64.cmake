@@ -1,27 +1,4 @@
-# Cross-compiles the Windows build with Debian's mingw-w64 (package g++-mingw-w64-x86-64) and runs
-# its test programs through Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# 64-bit Windows (x64), cross-compiled with Debian's mingw-w64 (package g++-mingw-w64-x86-64).
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(QUENMOOR_MINGW_PREFIX x86_64-w64-mingw32)
-# The posix thread model: GoogleTest needs std::mutex, which the win32 model of this GCC lacks.
-# Linked statically (below), it adds no DLL to the binaries.
-set(CMAKE_C_COMPILER ${QUENMOOR_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${QUENMOOR_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${QUENMOOR_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${QUENMOOR_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Static runtime: the .exe needs no DLL that a bare Windows installation lacks.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-# The shipped release carries no symbols; debug builds keep them for gdb under Wine.
-set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
-
-find_program(QUENMOOR_WINE NAMES wine wine64)
-if(QUENMOOR_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR "${QUENMOOR_WINE}")
-endif()
+include("${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake")

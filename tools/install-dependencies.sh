@@ -7,8 +7,8 @@ packages=(
     googletest libbenchmark-dev
     libicu-dev
     clang-format clang-tidy
-    g++-mingw-w64-x86-64 wine wine64
-    e2fsprogs zip
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine32:i386
+    e2fsprogs zip unzip osslsigncode openssl
     python3 dpkg-dev
     clang libclang-rt-14-dev
 )
@@ -25,5 +25,9 @@ fi
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 export DEBIAN_FRONTEND=noninteractive
+# The 32-bit Windows build runs under 32-bit Wine, which Debian ships for the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo[@]}" dpkg --add-architecture i386
+fi
 "${sudo[@]}" apt-get update -qq
 "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
