@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
-# Proves what an administrator is told about the release:
-# 1. Reproducible: the committed sources, cloned into two fresh folders of different names and
-#    packed one after the other, give byte-identical programs, task definitions, checksums and
-#    ZIP.
+# Proves what an administrator is told about the release, on the committed sources (HEAD):
+# 1. Reproducible: two fresh clones, in folders of different names, packed one after the other,
+#    give byte-identical programs, task definitions, checksums and ZIP.
 # 2. Signed: tools/package.sh, given a code-signing certificate (a throwaway self-signed one made
-#    here), signs both programs; the signatures verify against that certificate, the signed
-#    programs pass the checks under Wine (package.sh runs them on the files as shipped), and with
-#    the signature removed each program is byte for byte the unsigned rebuild.
-# The signed package is left in build/package. Only committed changes are built in step 1.
+#    here), signs both programs of the first clone; the signatures verify against that
+#    certificate, the signed programs pass the checks under Wine (package.sh runs them on the
+#    files as shipped), and with the signature removed each program is byte for byte the
+#    second clone's unsigned build: the check an administrator can make by rebuilding.
+# The signed package is then copied to build/package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/install-dependencies.sh >/dev/null
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
-    echo "note: uncommitted changes are not part of the reproducibility check (it clones HEAD)"
+    echo "note: uncommitted changes are not part of the release checks: they build HEAD"
 fi
 
 work=build/release-check
@@ -57,12 +57,12 @@ openssl req -x509 -newkey rsa:3072 -sha256 -days 2 -nodes -subj "/CN=Quenmoor CI
 password=$(openssl rand -hex 16)
 openssl pkcs12 -export -inkey "$key/key.pem" -in "$key/certificate.pem" \
     -out "$key/certificate.p12" -passout fd:3 3<<<"$password"
-QUENMOOR_SIGN_PKCS12="$key/certificate.p12" QUENMOOR_SIGN_PASSWORD="$password" \
-    bash tools/package.sh
+QUENMOOR_SIGN_PKCS12="$PWD/$key/certificate.p12" QUENMOOR_SIGN_PASSWORD="$password" \
+    bash "$work/first/tools/package.sh"
 
 signed="$work/signed"
 mkdir "$signed"
-unzip -q build/package/*.zip -d "$signed"
+unzip -q "$work"/first/build/package/*.zip -d "$signed"
 for arch in x86 x64; do
     exe=$(echo "$signed"/*/"$arch"/quenmoor-update.exe)
     if ! osslsigncode verify -in "$exe" -CAfile "$key/certificate.pem" >"$exe.verify" 2>&1; then
@@ -71,7 +71,7 @@ for arch in x86 x64; do
         exit 1
     fi
     osslsigncode remove-signature -in "$exe" -out "$exe.stripped" >/dev/null
-    rebuilt=$(echo "$work"/first/unpacked/*/"$arch"/quenmoor-update.exe)
+    rebuilt=$(echo "$work"/second-build-folder/unpacked/*/"$arch"/quenmoor-update.exe)
     if ! cmp -s "$exe.stripped" "$rebuilt"; then
         echo "FAIL: $arch/quenmoor-update.exe without its signature differs from the rebuild" >&2
         exit 1
@@ -82,4 +82,6 @@ done
     echo "FAIL: SHA256SUMS does not match the signed files" >&2
     exit 1
 }
-echo "release checks passed"
+rm -rf build/package
+cp -r "$work/first/build/package" build/package
+echo "release checks passed; the signed package is in build/package"
