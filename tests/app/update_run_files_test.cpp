@@ -113,15 +113,21 @@ TEST_F(RunUpdateTest, MissingTargetFolderIsNoFailure) {
 }
 
 TEST_F(RunUpdateTest, ReadOnlyProfileRefusesTheFirstDueWrite) {
-    const std::string before =
-        "[DEFAULT]\r\nVERSAO=7\r\n[FILIAL_01]\r\nCHAMADA_ATEND_GLPI=http://old.example/\r\n";
-    WriteBytes(source, before);
-    if (!test::MakeReadOnly(source)) {
-        GTEST_SKIP() << "this platform lets a writer open a read-only file (Wine as root)";
+    // The first due write is a stale link in one profile and the version write in the other.
+    for (const std::string& links :
+         {std::string("[FILIAL_01]\r\nCHAMADA_ATEND_GLPI=http://old.example/\r\n"),
+          "CHAMADA_ATEND_GLPI=" + Faq + "\r\n[FILIAL_01]\r\nCHAMADA_ATEND_PORTAL=" + Portal +
+              "\r\n"}) {
+        const std::string before = "[DEFAULT]\r\nVERSAO=7\r\n" + links;
+        WriteBytes(source, before);
+        const test::ReadOnlyFile readOnly(source);
+        if (!readOnly.Refuses()) {
+            GTEST_SKIP() << "no way to refuse writes to root here (Wine as root without chattr +i)";
+        }
+        EXPECT_THROW(Run(), profile::EIniFileException) << links;
+        EXPECT_EQ(ReadBytes(source), before) << links;
+        EXPECT_FALSE(fs::exists(target)) << links;
     }
-    EXPECT_THROW(Run(), profile::EIniFileException);
-    EXPECT_EQ(ReadBytes(source), before);
-    EXPECT_FALSE(fs::exists(target));
 }
 
 }  // namespace

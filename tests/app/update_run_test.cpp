@@ -80,6 +80,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RefreshCase{"other letter case", u"HTTPS://" + Faq.substr(8), true},
                     RefreshCase{"no-break space is not blank", u"\u00A0" + Faq, true},
                     RefreshCase{"DEL is not blank", Faq + u"\x7F", true},
+                    RefreshCase{"'!' before is not blank", u"!" + Faq, true},
+                    RefreshCase{"'!' after is not blank", Faq + u"!", true},
                     RefreshCase{"prefix of the link", Faq.substr(0, Faq.size() - 1), true}));
 
 TEST(UpdateProfileTest, GateStopsAtVersionZeroOrUnreadable) {
@@ -145,6 +147,16 @@ TEST(UpdateProfileTest, VersionAdvanceWrapsAndIsWrittenAsDecimal) {
         EXPECT_TRUE(UpdateProfile(profile));
         EXPECT_EQ((profile.values[{u"DEFAULT", u"VERSAO"}]), written);
     }
+}
+
+TEST(UpdateProfileTest, RefusedVersionWriteFailsTheRun) {
+    RecordingProfile profile;
+    profile.values[{u"DEFAULT", u"VERSAO"}] = u"7";
+    profile.values[{u"DEFAULT", Glpi}] = Faq;
+    profile.refusedWrite = 1;  // the links are current: the version write is the only one due
+    EXPECT_THROW(UpdateProfile(profile), profile::EIniFileException);
+    EXPECT_EQ((profile.values[{u"DEFAULT", u"VERSAO"}]), u"7");
+    EXPECT_EQ(profile.calls.back(), u"W DEFAULT/VERSAO=8");
 }
 
 TEST(UpdateProfileTest, RefusedWriteEndsThePassAndKeepsEarlierWrites) {

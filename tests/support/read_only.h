@@ -1,12 +1,27 @@
-// Marks a file read-only the platform's way, for tests of refused writes.
+// Makes a file read-only the platform's way for tests of refused writes, and writable again
+// afterwards so that its folder can be removed.
 #pragma once
 
 #include <filesystem>
 
 namespace quenmoor::test {
 
-// Makes `path` read-only. Returns false when the platform then still lets a writer open it (Wine
-// running as root ignores the read-only attribute), so a test of refused writes cannot run there.
-bool MakeReadOnly(const std::filesystem::path& path);
+class ReadOnlyFile {
+  public:
+    explicit ReadOnlyFile(std::filesystem::path path);
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    ReadOnlyFile(ReadOnlyFile&&) = delete;
+    ReadOnlyFile& operator=(ReadOnlyFile&&) = delete;
+    ~ReadOnlyFile();
+
+    // False when a writer can still open the file, so a test of refused writes cannot run.
+    [[nodiscard]] bool Refuses() const { return refuses_; }
+
+  private:
+    std::filesystem::path path_;
+    bool refuses_ = false;
+    bool immutable_ = false;
+};
 
 }  // namespace quenmoor::test
