@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <thread>
 
 #include "posix/program_fixture.h"
@@ -213,27 +214,39 @@ TEST_F(ProgramTest, FullDiskRefusesTheWriteAndKeepsTheProfile) {
 }
 
 TEST_F(ProgramTest, AnotherWriterDuringTheRunLosesNothing) {
-    // Another program keeps replacing the profile (as a careful editor does: new file, rename)
-    // with one of two versions while the run goes on.
-    const std::string versionA = StaleProfile("\r\n", "EDITOR=A\r\n");
-    const std::string versionB = StaleProfile("\r\n", "EDITOR=B\r\n");
-    WriteBytes(Source(), versionA);
+    // Another program replaces the profile (as a careful editor does: new file, rename) each time
+    // it sees the run's temporary file, that is while one of the run's writes is under way. Each
+    // replacement is a version of its own; the editor's last one must survive, with the run's
+    // updates or without them, never overwritten by a write based on an older version.
+    const auto version = [](int n) {
+        return StaleProfile("\r\n", "EDITOR=" + std::to_string(n) + "\r\n");
+    };
+    WriteBytes(Source(), version(0));
+    const fs::path folder = Source().parent_path();
+    const std::string runTemporary = "." + Source().filename().string() + ".";
     std::atomic<bool> stop = false;
+    int replaced = 0;
     std::thread editor([&] {
-        for (int round = 0; !stop; ++round) {
-            const fs::path scratch = Source().string() + ".editor";
-            WriteBytes(scratch, round % 2 == 0 ? versionB : versionA);
-            fs::rename(scratch, Source());
-            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        std::set<std::string> seen;
+        while (!stop && replaced < 10) {
+            for (const auto& entry : fs::directory_iterator(folder)) {
+                const std::string name = entry.path().filename().string();
+                if (name.starts_with(runTemporary) && seen.insert(name).second) {
+                    const fs::path scratch = folder / "editor-scratch";
+                    WriteBytes(scratch, version(++replaced));
+                    fs::rename(scratch, Source());
+                    break;
+                }
+            }
         }
     });
     const ChildOutcome outcome = Run();
     stop = true;
     editor.join();
     ExpectQuiet(outcome);
-    const std::string after = Restored(ReadBytes(Source()));
-    EXPECT_TRUE(after == versionA || after == versionB)
-        << "the profile must be one editor's version with some links updated";
+    ASSERT_GT(replaced, 0) << "the editor never saw the run write";
+    EXPECT_EQ(Restored(ReadBytes(Source())), version(replaced))
+        << "the editor's last version was overwritten";
 }
 
 }  // namespace

@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Mutation testing: applies each fault of tests/mutation/catalogue.txt, one at a time, to a copy of
+# the sources (build/mutation/src), rebuilds that copy incrementally, runs the test programs the
+# fault's entry names and reports it killed (a test failed) or survived. Exits non-zero when a
+# fault survives, when the unchanged copy fails its tests, or when the catalogue is wrong.
+#
+# Usage: tools/mutate.sh [--native | --windows | --all] [ID...]
+#   --native   the faults built natively (the default)
+#   --windows  the faults built with mingw-w64, their tests run under Wine
+#   --all      both
+#   ID...      only these faults
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+root=$PWD
+catalogue=tests/mutation/catalogue.txt
+copy=build/mutation/src
+builds=native
+case "${1:-}" in
+--native) shift ;;
+--windows) builds=windows; shift ;;
+--all) builds="native windows"; shift ;;
+esac
+only=" $* "
+
+preset_of() { [ "$1" = native ] && echo debug || echo windows-debug; }
+
+# The catalogue as lines "id<TAB>build<TAB>file<TAB>tests<TAB>filter<TAB>from<TAB>to".
+entries() {
+    awk '
+        function flush() { if (id != "") print id "\t" build "\t" file "\t" tests "\t" filter "\t" from "\t" to }
+        /^#/ || /^[[:space:]]*$/ { next }
+        { key = $1; value = $0; sub(/^[^ ]+ */, "", value) }
+        key == "mutant" { flush(); id = value; build = file = tests = from = to = ""; filter = "-*KilledAtAnyMoment*:*TwentyMegabyte*"; next }
+        key == "build" { build = value } key == "file" { file = value } key == "tests" { tests = value }
+        key == "filter" { filter = value } key == "from" { from = value } key == "to" { to = value }
+        END { flush() }' "$catalogue"
+}
+
+# Replaces the one occurrence of FROM in FILE of the copy by TO.
+apply() {
+    python3 - "$copy/$1" "$2" "$3" <<'PY'
+import sys
+path, old, new = sys.argv[1:]
+text = open(path, encoding="utf-8").read()
+if text.count(old) != 1:
+    sys.exit(f"{path}: the text to replace occurs {text.count(old)} times: {old}")
+open(path, "w", encoding="utf-8").write(text.replace(old, new))
+PY
+}
+
+# The targets that the listed tests run.
+targets_of() {
+    local test
+    for test in ${1//,/ }; do
+        case $test in
+        program_end_to_end | program_end_to_end_wine) echo quenmoor-update ;;
+        profile_random_edits) echo profile_driver ;;
+        *) echo "$test" ;;
+        esac
+    done | sort -u | tr '\n' ' '
+}
+
+run_tests() {  # preset tests filter
+    (cd "$copy" && GTEST_FILTER=$3 timeout 900 ctest --preset "$1" --timeout 300 \
+        -R "^(${2//,/|})\$" >"$root/build/mutation/last-test.log" 2>&1)
+}
+
+# The copy: every file of the working tree that git knows or would add; only changed files are
+# copied, so that the copy's builds stay incremental, and they get a new time stamp.
+mkdir -p "$copy"
+git ls-files -co --exclude-standard | while IFS= read -r file; do
+    [ -e "$file" ] || continue
+    if ! cmp -s "$file" "$copy/$file"; then
+        mkdir -p "$(dirname "$copy/$file")"
+        cp "$file" "$copy/$file"
+    fi
+done
+started=$SECONDS
+survived=0 killed=0
+
+for build in $builds; do
+    preset=$(preset_of "$build")
+    mapfile -t mutants < <(entries | awk -F'\t' -v b="$build" '$2 == b')
+    [ ${#mutants[@]} -gt 0 ] || continue
+    all_tests=$(printf '%s\n' "${mutants[@]}" | cut -f4 | tr ',' '\n' | sort -u | paste -sd,)
+    echo "== $build: ${#mutants[@]} faults; baseline build and tests ($all_tests)"
+    (cd "$copy" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" >/dev/null)
+    if ! run_tests "$preset" "$all_tests" "-*KilledAtAnyMoment*:*TwentyMegabyte*"; then
+        cat build/mutation/last-test.log
+        echo "the unchanged sources fail their tests: no fault can be judged" >&2
+        exit 1
+    fi
+    for entry in "${mutants[@]}"; do
+        IFS=$'\t' read -r id _ file tests filter from to <<<"$entry"
+        [ "$only" = "  " ] || [[ $only == *" $id "* ]] || continue
+        begin=$SECONDS
+        apply "$file" "$from" "$to"
+        if ! (cd "$copy" && timeout 600 cmake --build --preset "$preset" --target $(targets_of "$tests") \
+            >"$root/build/mutation/last-build.log" 2>&1); then
+            cp "$file" "$copy/$file"
+            cat build/mutation/last-build.log
+            echo "$id: does not build; fix its catalogue entry" >&2
+            exit 1
+        fi
+        if run_tests "$preset" "$tests" "$filter"; then
+            verdict=SURVIVED
+            survived=$((survived + 1))
+        else
+            verdict=killed
+            killed=$((killed + 1))
+        fi
+        cp "$file" "$copy/$file"
+        printf '%-8s %-28s %3ss  ran only: %s (GTEST_FILTER=%s)\n' \
+            "$verdict" "$id" $((SECONDS - begin)) "$tests" "$filter"
+    done
+    # Back to the unchanged sources in this build too.
+    (cd "$copy" && cmake --build --preset "$preset" >/dev/null)
+done
+
+echo "== $killed killed, $survived survived, $((SECONDS - started)) s"
+[ "$survived" -eq 0 ]
