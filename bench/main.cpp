@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
     quenmoor::bench::RegisterFloorBenchmarks(root);
     quenmoor::bench::RegisterProfileFunctionBenchmarks(root);
     quenmoor::bench::RegisterRunUpdateBenchmarks(root);
+    quenmoor::bench::RegisterProcessBenchmarks(root);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -14,25 +14,40 @@ constexpr std::chrono::milliseconds SettleTime{2500};
 
 }  // namespace
 
-ProfileScene::ProfileScene(const std::filesystem::path& root, ProfileSize size, LinkState state)
+RunFiles ShortLayout(const std::filesystem::path& runFolder) {
+    return {runFolder / "Suporte" / "Quenmoor.ini", runFolder / "Programs" / "Quenmoor.ini"};
+}
+
+ProfileScene::ProfileScene(const std::filesystem::path& root, ProfileSize size, LinkState state,
+                           RunLayout layout)
     : folder_(root / (std::string(Label(size)) + "-" + std::string(Label(state)))),
-      pristine_(folder_ / "generated.ini") {
+      pristine_(folder_ / "generated.ini"),
+      layout_(layout) {
     std::filesystem::create_directories(folder_);
     bytes_ = WriteProfile(pristine_, size, state);
 }
 
-void ProfileScene::Prepare(std::size_t count) {
+void ProfileScene::Prepare(std::size_t count, ProfileAge age) {
     runs_.clear();
     for (std::size_t iteration = 0; iteration < count; ++iteration) {
-        const std::filesystem::path run = folder_ / ("run-" + std::to_string(iteration));
-        RunFiles files{run / "Suporte" / "Quenmoor.ini", run / "Programs" / "Quenmoor.ini"};
+        RunFiles files = layout_(RunFolder(iteration));
         std::filesystem::create_directories(files.source.parent_path());
         std::filesystem::create_directories(files.target.parent_path());
         RestoreFile(pristine_, files.source);
         RemoveFile(files.target);
         runs_.push_back(std::move(files));
     }
-    std::this_thread::sleep_for(SettleTime);
+    if (age == ProfileAge::Settled) {
+        std::this_thread::sleep_for(SettleTime);
+    }
+}
+
+std::filesystem::path ProfileScene::RunFolder(std::size_t iteration) const {
+    return folder_ / ("run-" + std::to_string(iteration));
+}
+
+void ProfileScene::Rewrite(std::size_t iteration) const {
+    RestoreFile(pristine_, Files(iteration).source);
 }
 
 double Median(std::vector<double> values) {

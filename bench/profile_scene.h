@@ -25,10 +25,23 @@ struct RunFiles {
     [[nodiscard]] std::u16string TargetName() const { return target.u16string(); }
 };
 
+// Where an iteration's profile and copy lie inside the iteration's own folder.
+using RunLayout = RunFiles (*)(const std::filesystem::path& runFolder);
+
+// `runFolder`/Suporte/Quenmoor.ini, copied to `runFolder`/Programs/Quenmoor.ini.
+RunFiles ShortLayout(const std::filesystem::path& runFolder);
+
+// How long before a run its profile was last written.
+enum class ProfileAge {
+    Settled,  // long before, as a profile in daily use
+    Fresh,    // just before: the support application has only now saved it
+};
+
 class ProfileScene {
   public:
     // Generates the profile under `root`/<size>-<state>/ and keeps it there untouched.
-    ProfileScene(const std::filesystem::path& root, ProfileSize size, LinkState state);
+    ProfileScene(const std::filesystem::path& root, ProfileSize size, LinkState state,
+                 RunLayout layout = ShortLayout);
 
     [[nodiscard]] std::uintmax_t Bytes() const { return bytes_; }
 
@@ -36,12 +49,18 @@ class ProfileScene {
     // with nothing at its target; then waits until the copies are older than a file-system time
     // stamp tick can be (two seconds, on FAT). In real use a profile was last changed well before
     // a run starts; every iteration starts from that same state.
-    void Prepare(std::size_t count);
+    // For fresh profiles nothing waits; call Rewrite right before each iteration instead.
+    void Prepare(std::size_t count, ProfileAge age = ProfileAge::Settled);
     [[nodiscard]] const RunFiles& Files(std::size_t iteration) const { return runs_.at(iteration); }
+    [[nodiscard]] std::filesystem::path RunFolder(std::size_t iteration) const;
+
+    // Writes iteration `iteration`'s copy anew (flushed), so it is as young as can be.
+    void Rewrite(std::size_t iteration) const;
 
   private:
     std::filesystem::path folder_;
     std::filesystem::path pristine_;
+    RunLayout layout_;
     std::uintmax_t bytes_ = 0;
     std::vector<RunFiles> runs_;
 };

@@ -1,11 +1,20 @@
 // When a kept copy may be served
 // ------------------------------
-// The copy holds the bytes, and the stamp (device, inode, size, modification and change time in
-// nanoseconds) that fstat gave for the descriptor they were read through, taken before reading.
-// A later read serves the copy only when stat() on the path gives the same stamp now AND the
-// copy is settled: its stamp was older than the moment the read began (`readStart`, taken before
-// opening) by more than StampWindow. Otherwise the file is read again; when the bytes are the
-// same the index is kept and only the stamp and readStart move on.
+// Watched: before the file is read, a kernel watch is put on it and on every folder on the way to
+// it (FileWatch). The kernel queues an event as part of any call that changes the file's bytes or
+// attributes, or which file the path leads to, before that call returns. A later read serves the
+// copy while no event is queued and fstat on the descriptor the bytes were read through still
+// gives the same stamp. That holds for a file written a moment ago as well, a change in the same
+// clock tick included. The one writer that raises no event is a shared memory map of the file;
+// its first write to a clean page moves the modification time, which the fstat sees unless it
+// falls in the stamp tick of the copy.
+//
+// Unwatched (the kernel refused a watch): the copy holds the bytes, and the stamp (device, inode,
+// size, modification and change time in nanoseconds) that fstat gave for the descriptor they were
+// read through, taken before reading. A later read serves the copy only when stat() on the path
+// gives the same stamp now AND the copy is settled: its stamp was older than the moment the read
+// began (`readStart`, taken before opening) by more than StampWindow. Otherwise the file is read
+// again; when the bytes are the same the index is kept and only the stamp and readStart move on.
 //
 // Why a settled, unchanged stamp means unchanged bytes:
 // - Any write, truncate, chmod, chown, rename or link of the file sets its change time to the
@@ -36,6 +45,7 @@
 #include <sys/stat.h>
 
 #include "platform/posix/file_stamp.h"
+#include "platform/posix/file_watch.h"
 #include "platform/posix/profile_index.h"
 #include "platform/posix/profile_text.h"
 #include "platform/posix/regular_file.h"
@@ -54,12 +64,24 @@ struct ProfileCache::Entry {
     ~Entry() = default;
 
     const std::string path;
-    const std::string bytes;
+    std::string bytes;  // moved out only by Take, which drops the entry
     const ProfileText text;
     const ProfileIndex index;
     FileStamp stamp;
     timespec readStart{};
     bool settled = false;
+    // While watched, the descriptor the bytes were read through, for the fstat.
+    std::optional<FileWatch> watch;
+    UniqueFd fd;
+
+    [[nodiscard]] bool Unchanged() const {
+        struct stat now {};
+        if (watch) {
+            return watch->Quiet() && ::fstat(fd.Get(), &now) == 0 && StampOf(now) == stamp;
+        }
+        return settled && ::stat(path.c_str(), &now) == 0 && StampOf(now) == stamp &&
+               !Earlier(Now(), readStart);
+    }
 };
 
 ProfileCache::ProfileCache() = default;
@@ -72,15 +94,13 @@ std::optional<std::u16string> ProfileCache::FindValue(const std::string& path,
     if (entry_ && entry_->path != path) {
         entry_.reset();
     }
-    if (entry_ && entry_->settled) {
-        struct stat now {};
-        if (::stat(path.c_str(), &now) == 0 && StampOf(now) == entry_->stamp &&
-            !Earlier(Now(), entry_->readStart)) {
-            return entry_->index.FindValue(entry_->text, section, key);
-        }
+    if (entry_ && entry_->Unchanged()) {
+        return entry_->index.FindValue(entry_->text, section, key);
     }
 
     const timespec readStart = Now();
+    // Watching starts before reading, so a change made while the file is read is an event too.
+    std::optional<FileWatch> watch = FileWatch::Start(path);
     FileContents file = ReadRegularFile(path, true);
     if (file.status != ReadStatus::Read) {
         entry_.reset();
@@ -98,7 +118,22 @@ std::optional<std::u16string> ProfileCache::FindValue(const std::string& path,
     entry_->stamp = StampOf(file.info);
     entry_->readStart = readStart;
     entry_->settled = IsSettled(entry_->stamp, readStart);
+    entry_->watch = std::move(watch);
+    entry_->fd = std::move(file.fd);
     return entry_->index.FindValue(entry_->text, section, key);
+}
+
+std::optional<ProfileCache::Kept> ProfileCache::Take(const std::string& path) {
+    const std::lock_guard lock(mutex_);
+    std::optional<Kept> kept;
+    if (entry_ && entry_->path == path && entry_->watch && entry_->Unchanged()) {
+        kept.emplace(Kept{std::move(entry_->bytes), {}});
+        if (::fstat(entry_->fd.Get(), &kept->info) != 0) {
+            kept.reset();
+        }
+    }
+    entry_.reset();
+    return kept;
 }
 
 void ProfileCache::Forget() {

@@ -3,6 +3,8 @@
 // served only while nothing can have changed the file since it was read; see profile_cache.cpp.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -26,9 +28,18 @@ class ProfileCache {
     std::optional<std::u16string> FindValue(const std::string& path, std::u16string_view section,
                                             std::u16string_view key);
 
-    // Drops the kept copy. Every write through the profile functions calls this first, so a
-    // write never relies on the reasoning about stamps for our own renames, and the memory is
-    // free for the write.
+    // The kept copy of `path` with what fstat says of the file now, when a watch proves it is
+    // still the file on disk (never on the reasoning about stamps alone), so a write can start
+    // from it instead of reading the file again. The copy is dropped in any case: every write
+    // through the profile functions calls this or Forget first, and the memory is free for the
+    // write.
+    struct Kept {
+        std::string bytes;
+        struct stat info;
+    };
+    std::optional<Kept> Take(const std::string& path);
+
+    // Drops the kept copy.
     void Forget();
 
   private:

@@ -60,4 +60,18 @@ std::optional<ProfileForUpdate> LoadProfileForUpdate(const std::string& path) {
     return std::nullopt;
 }
 
+std::optional<ProfileForUpdate> LoadProfileForUpdate(const std::string& path, std::string bytes,
+                                                     const struct stat& info) {
+    auto resolved = ResolveLink(path);
+    struct stat now = {};
+    if (!resolved || ::lstat(resolved->c_str(), &now) != 0 || !S_ISREG(now.st_mode) ||
+        now.st_dev != info.st_dev || now.st_ino != info.st_ino) {
+        return LoadProfileForUpdate(path);
+    }
+    if (!MayWrite(*resolved, info)) {
+        return std::nullopt;
+    }
+    return ProfileForUpdate{std::move(*resolved), std::move(bytes), info};
+}
+
 }  // namespace quenmoor::platform::posix

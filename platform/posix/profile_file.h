@@ -22,4 +22,10 @@ struct ProfileForUpdate {
 // read-only attribute, refused even for root), or the caller may not write it.
 std::optional<ProfileForUpdate> LoadProfileForUpdate(const std::string& path);
 
+// The same for a profile whose `bytes` and `info` were read through `path` (links followed) and
+// provably still are the file's, as the read cache's copy: no second read. Falls back to reading
+// when the path no longer leads to that very file.
+std::optional<ProfileForUpdate> LoadProfileForUpdate(const std::string& path, std::string bytes,
+                                                     const struct stat& info);
+
 }  // namespace quenmoor::platform::posix

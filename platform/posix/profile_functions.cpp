@@ -43,12 +43,16 @@ std::optional<std::u16string> ReadValue(const char16_t* section, const char16_t*
 
 template <typename PlanEdit>
 bool UpdateProfile(const char16_t* fileName, PlanEdit planEdit) {
-    posix::SharedProfileCache().Forget();
     const auto path = posix::NativePath(fileName);
     if (!path) {
+        posix::SharedProfileCache().Forget();
         return false;
     }
-    const auto profile = posix::LoadProfileForUpdate(*path);
+    // The read cache's copy when it provably is the file on disk; otherwise the file is read.
+    auto kept = posix::SharedProfileCache().Take(*path);
+    const auto profile =
+        kept ? posix::LoadProfileForUpdate(*path, std::move(kept->bytes), kept->info)
+             : posix::LoadProfileForUpdate(*path);
     if (!profile) {
         return false;
     }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <utility>
 
 #include "platform/posix/unique_fd.h"
 
@@ -14,7 +15,7 @@ namespace quenmoor::platform::posix {
 FileContents ReadRegularFile(const std::string& path, bool followLink) {
     FileContents contents;
     const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (followLink ? 0 : O_NOFOLLOW);
-    const UniqueFd fd(::open(path.c_str(), flags));
+    UniqueFd fd(::open(path.c_str(), flags));
     if (!fd.Valid()) {
         contents.status =
             errno == ENOENT || errno == ENOTDIR ? ReadStatus::Missing : ReadStatus::Failed;
@@ -53,6 +54,7 @@ FileContents ReadRegularFile(const std::string& path, bool followLink) {
     }
     bytes.resize(used);
     contents.status = ReadStatus::Read;
+    contents.fd = std::move(fd);
     return contents;
 }
 

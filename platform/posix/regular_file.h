@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/posix/unique_fd.h"
+
 namespace quenmoor::platform::posix {
 
 enum class ReadStatus {
@@ -18,6 +20,7 @@ struct FileContents {
     ReadStatus status = ReadStatus::Failed;
     std::string bytes;
     struct stat info = {};  // from the descriptor the bytes were read through
+    UniqueFd fd;            // that descriptor, still open (for Read only)
 };
 
 // Opens `path` without blocking and without becoming its controlling terminal, checks that it

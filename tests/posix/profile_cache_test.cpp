@@ -92,6 +92,32 @@ TEST_F(ProfileCacheTest, RetargetedLinkIsFollowed) {
     EXPECT_EQ(Read(), u"other");
 }
 
+// The kept copy's file is untouched in both cases; only the folders on the way tell.
+TEST_F(ProfileCacheTest, FolderOnTheWayReplacedIsSeen) {
+    const fs::path inner = folder.Path() / "Suporte" / "Quenmoor.ini";
+    fs::create_directories(inner.parent_path());
+    WriteBytes(inner, "[s]\nk=first\n");
+    EXPECT_EQ(cache.FindValue(inner.string(), u"s", u"k"), u"first");
+    fs::rename(inner.parent_path(), folder.Path() / "Suporte.old");
+    fs::create_directories(inner.parent_path());
+    WriteBytes(inner, "[s]\nk=other\n");
+    EXPECT_EQ(cache.FindValue(inner.string(), u"s", u"k"), u"other");
+}
+
+TEST_F(ProfileCacheTest, RetargetedFolderLinkOnTheWayIsFollowed) {
+    for (const char* name : {"first", "second"}) {
+        fs::create_directories(folder.Path() / name);
+        WriteBytes(folder.Path() / name / "Quenmoor.ini", std::string("[s]\nk=") + name + "\n");
+    }
+    const fs::path link = folder.Path() / "drive";
+    const std::string path = (link / "Quenmoor.ini").string();
+    fs::create_directory_symlink(folder.Path() / "first", link);
+    EXPECT_EQ(cache.FindValue(path, u"s", u"k"), u"first");
+    fs::remove(link);
+    fs::create_directory_symlink(folder.Path() / "second", link);
+    EXPECT_EQ(cache.FindValue(path, u"s", u"k"), u"second");
+}
+
 TEST_F(ProfileCacheTest, RemovedFileReadsAsMissing) {
     WriteBytes(file, "[s]\nk=first\n");
     EXPECT_EQ(Read(), u"first");
@@ -123,6 +149,20 @@ TEST(ProfileFunctionsCacheTest, OwnWritesAreSeenByTheNextRead) {
         ASSERT_TRUE(WritePrivateProfileString(u"s", u"k", value, name.c_str()));
         EXPECT_EQ(read(), value);
     }
+}
+
+// A write starts from the read's kept copy only while that copy is the file: another program's
+// edit in between, of the same size and in the same stamp tick, must survive the write.
+TEST(ProfileFunctionsCacheTest, WriteAfterAnotherProgramsEditKeepsThatEdit) {
+    const test::TempFolder folder;
+    const fs::path file = folder.Path() / "Quenmoor.ini";
+    WriteBytes(file, "[s]\nk=first\nv=1\n");
+    const std::u16string name = folder.FileName("Quenmoor.ini");
+    std::array<char16_t, 64> buffer{};
+    EXPECT_EQ(GetPrivateProfileString(u"s", u"k", u"", buffer, name.c_str()), 5U);
+    RewriteInPlaceKeepingTime(file, "[s]\nk=other\nv=1\n");
+    ASSERT_TRUE(WritePrivateProfileString(u"s", u"v", u"2", name.c_str()));
+    EXPECT_EQ(test::ReadBytes(file), "[s]\nk=other\nv=2\n");
 }
 
 TEST(FileStampTest, SettledOnlyWhenOlderThanTheWindowBeforeTheRead) {
