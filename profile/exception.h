@@ -1,29 +1,32 @@
 // The root of every failure the program raises.
 #pragma once
 
+#include <exception>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace quenmoor::profile {
 
-class Exception {
+// A standard exception, so that code catching std::exception sees ours too; the message is kept
+// as UTF-16, the program's text, and what() gives it in UTF-8.
+class Exception : public std::exception {
   public:
-    explicit Exception(std::u16string message)
-        : message_(std::make_shared<const std::u16string>(std::move(message))) {}
-    Exception(const Exception&) noexcept = default;
-    Exception& operator=(const Exception&) noexcept = default;
-    Exception(Exception&&) noexcept = default;
-    Exception& operator=(Exception&&) noexcept = default;
-    virtual ~Exception() = default;
+    explicit Exception(std::u16string message);
 
-    [[nodiscard]] const std::u16string& Message() const noexcept { return *message_; }
+    [[nodiscard]] const std::u16string& Message() const noexcept { return text_->message; }
+    [[nodiscard]] const char* what() const noexcept override { return text_->utf8.c_str(); }
 
   private:
+    struct Text {
+        std::u16string message;
+        std::string utf8;
+    };
     // Shared so that copying an exception while it is thrown can never fail.
-    std::shared_ptr<const std::u16string> message_;
+    std::shared_ptr<const Text> text_;
 };
 
 // Puts `argument` in place of the first "%s" of `pattern`.
-std::u16string FormatMessage(std::u16string_view pattern, std::u16string_view argument);
+std::u16string Format(std::u16string_view pattern, std::u16string_view argument);
 
 }  // namespace quenmoor::profile

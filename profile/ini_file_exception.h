@@ -11,7 +11,7 @@ class EIniFileException : public Exception {
   public:
     // The message names the profile: "Unable to write to <FileName>".
     explicit EIniFileException(std::u16string_view FileName)
-        : Exception(FormatMessage(u"Unable to write to %s", FileName)) {}
+        : Exception(Format(u"Unable to write to %s", FileName)) {}
 };
 
 }  // namespace quenmoor::profile
