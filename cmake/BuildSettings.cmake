@@ -41,10 +41,5 @@ if(NOT WIN32)
     set(QUENMOOR_DRIVE_ROOT_NORMALISED "${QUENMOOR_DRIVE_ROOT_NORMALISED}/")
 endif()
 
+# Headers generated from these settings go here; each folder configures its own.
 set(QUENMOOR_GENERATED_DIR "${CMAKE_BINARY_DIR}/generated")
-configure_file("${CMAKE_SOURCE_DIR}/app/links.h.in"
-               "${QUENMOOR_GENERATED_DIR}/app/links.h" @ONLY)
-if(NOT WIN32)
-    configure_file("${CMAKE_SOURCE_DIR}/platform/posix/drive_root.h.in"
-                   "${QUENMOOR_GENERATED_DIR}/platform/posix/drive_root.h" @ONLY)
-endif()
