@@ -11,6 +11,10 @@ holds before any profile work.
 
 The links-current run is also timed in turns with the floor, iteration by iteration (the native
 "-vs-floor" cases); its target, a ratio to the floor, is judged on those.
+
+The native "Process/" cases time what a user sees: the built program started as a process, from
+start to exit, in turns with the floor started as a process too, on a freshly written and on a
+settled profile; and the program's start-up against a program that does nothing.
 """
 import argparse
 import json
@@ -114,6 +118,67 @@ def run_paired(label, command, cwd, names):
         paired[size] = {"ms": result["median_ms"], "floor_ms": result["floor_median_ms"],
                         "ratio": result["floor_ratio"]}
     return paired
+
+
+PROCESS_SIZES = ["ref", "1MB"]
+AGES = ["fresh", "settled"]
+# The stale runs (202 durable writes) before the reads were watched and the program was linked
+# with its runtime, from the table in docs/benchmarks.md (2026-12-08, this machine): the stale
+# run must stay no slower than this.
+STALE_BEFORE_MS = {"ref": 160, "1MB": 584, "10MB": 3821}
+
+
+def run_process(label, command, cwd, names):
+    """The whole-process cases: per size and age the program's and the floor's median and the
+    median of their per-iteration ratios; and the start-up against an empty program."""
+    process = {}
+    for size in PROCESS_SIZES:
+        for age in AGES:
+            short = f"Process/{size}/current-{age}-vs-floor"
+            print(f"  {label}: {short}", file=sys.stderr, flush=True)
+            full = next(n for n in names if n.startswith(short + "/"))
+            result = run_case(command, full, cwd)
+            process[(size, age)] = {"ms": result["median_ms"], "floor_ms": result["floor_median_ms"],
+                                    "ratio": result["floor_ratio"]}
+    print(f"  {label}: Process/startup-vs-empty", file=sys.stderr, flush=True)
+    full = next(n for n in names if n.startswith("Process/startup-vs-empty/"))
+    result = run_case(command, full, cwd)
+    startup = {"ms": result["median_ms"], "empty_ms": result["empty_median_ms"],
+               "extra_ms": result["extra_ms"]}
+    return process, startup
+
+
+def print_process(process, startup):
+    print("\nThe program as a process, from start to exit, in turns with the floor as a process "
+          "(POSIX, links current: one version write and the copy):\n")
+    print("| size | profile | program ms | floor ms | median of the per-iteration ratios |")
+    print("|---|---|---|---|---|")
+    for size in PROCESS_SIZES:
+        for age in AGES:
+            p = process[(size, age)]
+            print(f"| {size} | {age} | {fmt_ms(p['ms'])} | {fmt_ms(p['floor_ms'])} | "
+                  f"{p['ratio']:.2f} |")
+    print(f"\nStart-up: the program where no profile exists {fmt_ms(startup['ms'])} ms, a program "
+          f"that does nothing {fmt_ms(startup['empty_ms'])} ms; median difference "
+          f"{startup['extra_ms']:.2f} ms.")
+
+
+def print_process_targets(posix, process, startup):
+    def verdict(ok):
+        return "met" if ok else "MISSED"
+
+    ratios = [(f"{size} {age}", process[(size, age)]["ratio"]) for size in PROCESS_SIZES
+              for age in AGES]
+    print(f"whole process, links-current run <= 1.5x floor: "
+          f"{verdict(all(r <= 1.5 for _, r in ratios))} ("
+          + ", ".join(f"{n} {r:.2f}x" for n, r in ratios) + ")")
+    print(f"start-up within 0.5 ms of an empty program: {verdict(startup['extra_ms'] <= 0.5)} "
+          f"({startup['extra_ms']:.2f} ms)")
+    stale = [(size, posix[("RunUpdate/stale", size)]["ms"], before)
+             for size, before in STALE_BEFORE_MS.items()]
+    print("stale run no slower than before ("
+          + ", ".join(f"{size} {now:.0f} ms against {before} ms" for size, now, before in stale)
+          + f"): {verdict(all(now <= before for _, now, before in stale))}")
 
 
 def fmt_ms(value):
@@ -223,6 +288,7 @@ def main():
     posix_names = list_cases(posix_command, native_folder)
     posix, posix_baseline = run_all("POSIX", posix_command, native_folder, posix_names)
     paired = run_paired("POSIX", posix_command, native_folder, posix_names)
+    process, startup = run_process("POSIX", posix_command, native_folder, posix_names)
     # The Windows program gets its folder as a relative path: Wine maps its working folder.
     os.environ["QUENMOOR_BENCH_FOLDER"] = "."
     windows_command = [args.wine, os.path.abspath(args.windows)]
@@ -231,12 +297,16 @@ def main():
 
     print_table(posix, kernel32)
     print_paired(paired)
+    print_process(process, startup)
     print_targets(posix, kernel32, paired, posix_baseline, kernel32_baseline)
+    print_process_targets(posix, process, startup)
     if args.json:
         with open(args.json, "w", encoding="utf-8") as out:
             json.dump({"posix": {f"{c} {s}": v for (c, s), v in posix.items()},
                        "kernel32": {f"{c} {s}": v for (c, s), v in kernel32.items()},
                        "posix_paired": paired,
+                       "posix_process": {f"{s} {a}": v for (s, a), v in process.items()},
+                       "posix_startup": startup,
                        "baseline": {"posix": posix_baseline, "kernel32": kernel32_baseline}},
                       out, indent=1)
 
