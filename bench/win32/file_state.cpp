@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "bench/win32/handle.h"
+#include "bench/win32/file_calls.h"
 
 namespace quenmoor::bench {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "bench/win32/handle.h"
+#include "bench/win32/file_calls.h"
 
 namespace quenmoor::bench {
 namespace {

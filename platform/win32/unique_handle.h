@@ -16,13 +16,17 @@ class UniqueHandle {
     UniqueHandle(UniqueHandle&& other) noexcept
         : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
     UniqueHandle& operator=(UniqueHandle&&) = delete;
-    ~UniqueHandle() {
-        if (Valid()) {
-            Release(handle_);
-        }
-    }
+    ~UniqueHandle() { Close(); }
 
+    [[nodiscard]] HANDLE Get() const noexcept { return handle_; }
     [[nodiscard]] bool Valid() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
+
+    // Releases the handle now and reports whether that succeeded; a failed close after writing
+    // can mean the data never reached the disk.
+    bool Close() noexcept {
+        const HANDLE handle = std::exchange(handle_, INVALID_HANDLE_VALUE);
+        return handle == INVALID_HANDLE_VALUE || Release(handle) != FALSE;
+    }
 
   private:
     HANDLE handle_;

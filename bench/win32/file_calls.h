@@ -1,5 +1,5 @@
-// A kernel32 file handle closed when it goes out of scope, and a check that turns a failed call
-// into an exception carrying its error code.
+// Opening and writing files for the benchmarks with kernel32, through the program's own handle
+// type, and a check that turns a failed call into an exception carrying its error code.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,8 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/win32/unique_handle.h"
+
 namespace quenmoor::bench::win32 {
 
 inline void Check(bool ok, const std::string& what) {
@@ -17,26 +19,7 @@ inline void Check(bool ok, const std::string& what) {
     }
 }
 
-class Handle {
-  public:
-    explicit Handle(HANDLE handle) noexcept : handle_(handle) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
-    Handle& operator=(Handle&&) = delete;
-    ~Handle() { Close(); }
-
-    [[nodiscard]] HANDLE Get() const noexcept { return handle_; }
-    [[nodiscard]] bool Valid() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
-
-    bool Close() noexcept {
-        const HANDLE handle = std::exchange(handle_, INVALID_HANDLE_VALUE);
-        return handle == INVALID_HANDLE_VALUE || ::CloseHandle(handle) != FALSE;
-    }
-
-  private:
-    HANDLE handle_;
-};
+using Handle = platform::win32::FileHandle;
 
 inline Handle OpenForReading(const std::wstring& path) {
     Handle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
