@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <thread>
@@ -213,11 +215,23 @@ TEST_F(ProgramTest, FullDiskRefusesTheWriteAndKeepsTheProfile) {
     EXPECT_FALSE(fs::exists(Target()));
 }
 
+// Whether process `pid` has stopped (or ended), from the state letter in /proc.
+bool HasStopped(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto end = line.rfind(')');
+    const char state = end != std::string::npos && end + 2 < line.size() ? line[end + 2] : 'X';
+    return std::string_view("TtZX").find(state) != std::string_view::npos;
+}
+
 TEST_F(ProgramTest, AnotherWriterDuringTheRunLosesNothing) {
-    // Another program replaces the profile (as a careful editor does: new file, rename) each time
-    // it sees the run's temporary file, that is while one of the run's writes is under way. Each
-    // replacement is a version of its own; the editor's last one must survive, with the run's
-    // updates or without them, never overwritten by a write based on an older version.
+    // Another program replaces the profile (as a careful editor does: new file, rename) while one
+    // of the run's writes is under way: it stops the run as soon as the run's temporary file
+    // (".Quenmoor.ini.<pid>.XXXXXX") appears and, if that file is still there, so not yet renamed
+    // over the profile, puts its own version in place before letting the run go on. Each
+    // replacement is a version of its own; the editor's last one must survive, with or without
+    // the run's updates, never overwritten by a write based on an older version.
     const auto version = [](int n) {
         return StaleProfile("\r\n", "EDITOR=" + std::to_string(n) + "\r\n");
     };
@@ -231,12 +245,23 @@ TEST_F(ProgramTest, AnotherWriterDuringTheRunLosesNothing) {
         while (!stop && replaced < 10) {
             for (const auto& entry : fs::directory_iterator(folder)) {
                 const std::string name = entry.path().filename().string();
-                if (name.starts_with(runTemporary) && seen.insert(name).second) {
+                if (!name.starts_with(runTemporary) || !seen.insert(name).second) {
+                    continue;
+                }
+                const auto pid = static_cast<pid_t>(std::stol(name.substr(runTemporary.size())));
+                if (::kill(pid, SIGSTOP) != 0) {
+                    break;
+                }
+                while (!HasStopped(pid)) {
+                    std::this_thread::yield();
+                }
+                if (fs::exists(entry.path())) {
                     const fs::path scratch = folder / "editor-scratch";
                     WriteBytes(scratch, version(++replaced));
                     fs::rename(scratch, Source());
-                    break;
                 }
+                ::kill(pid, SIGCONT);
+                break;
             }
         }
     });
@@ -244,7 +269,7 @@ TEST_F(ProgramTest, AnotherWriterDuringTheRunLosesNothing) {
     stop = true;
     editor.join();
     ExpectQuiet(outcome);
-    ASSERT_GT(replaced, 0) << "the editor never saw the run write";
+    ASSERT_GT(replaced, 0) << "the editor never caught the run writing";
     EXPECT_EQ(Restored(ReadBytes(Source())), version(replaced))
         << "the editor's last version was overwritten";
 }
