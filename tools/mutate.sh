@@ -108,12 +108,14 @@ for build in $builds; do
             verdict=SURVIVED
             survived=$((survived + 1))
         else
-            verdict=killed
+            # The first failing test case (or CTest test, when it failed another way).
+            verdict="killed by $(grep -m1 -oE '\[  FAILED  \] [^ ,]+|[0-9]+ - [^ ]+ \([A-Za-z]+\)' \
+                build/mutation/last-test.log | sed -E 's/^\[  FAILED  \] //; s/^[0-9]+ - //')"
             killed=$((killed + 1))
         fi
         cp "$file" "$copy/$file"
-        printf '%-8s %-28s %3ss  ran only: %s (GTEST_FILTER=%s)\n' \
-            "$verdict" "$id" $((SECONDS - begin)) "$tests" "$filter"
+        printf '%-32s %3ss  %s\n       ran only: %s (GTEST_FILTER=%s)\n' \
+            "$id" $((SECONDS - begin)) "$verdict" "$tests" "$filter"
     done
     # Back to the unchanged sources in this build too.
     (cd "$copy" && cmake --build --preset "$preset" >/dev/null)
