@@ -5,7 +5,8 @@
 #
 # Usage: run_differential.sh NATIVE-BUILD-DIR WORK-DIR SEED COUNT [WINE WINDOWS-DRIVER]
 #
-# The native twin is (re)built in NATIVE-BUILD-DIR first, so it always matches the sources.
+# The native twin is (re)built in NATIVE-BUILD-DIR (a configured native build of this project)
+# first, so it always matches the sources.
 set -euo pipefail
 
 if [ $# -ne 4 ] && [ $# -ne 6 ]; then
@@ -15,7 +16,7 @@ fi
 native_build=$1 work=$2 seed=$3 count=$4
 
 if [ ! -f "$native_build/CMakeCache.txt" ]; then
-    echo "no native build in $native_build: run 'cmake --preset debug' first" >&2
+    echo "no configured native build in $native_build" >&2
     exit 1
 fi
 cmake --build "$native_build" --target profile_driver >/dev/null
