@@ -9,8 +9,8 @@
 namespace quenmoor::app {
 namespace {
 
-// Blanks here are the space and every control character below it; U+007F and above stay.
-std::u16string_view TrimBlanks(std::u16string_view text) {
+// The space and every control character below it are cut from both ends; U+007F and above stay.
+std::u16string_view TrimSpaceAndControls(std::u16string_view text) {
     const auto isBlank = [](char16_t c) { return c < 33; };
     while (!text.empty() && isBlank(text.front())) {
         text.remove_prefix(1);
@@ -37,7 +37,7 @@ std::u16string BranchSectionName(int n) {
 void RefreshLink(profile::TCustomIniFile& Profile, std::u16string_view Value,
                  const std::u16string& Section, const std::u16string& Ident) {
     const std::u16string current = Profile.ReadString(Section, Ident, u"");
-    const std::u16string_view trimmed = TrimBlanks(current);
+    const std::u16string_view trimmed = TrimSpaceAndControls(current);
     if (trimmed.empty() || trimmed == Value) {
         return;
     }

@@ -18,8 +18,7 @@ constexpr char16_t Missing[] = u"<missing>";
 std::u16string ReadLink(const RunFiles& files) {
     std::array<char16_t, 2048> buffer{};
     const std::u16string fileName = files.SourceName();
-    const auto count =
-        platform::GetPrivateProfileString(Section, Key, Missing, buffer, fileName.c_str());
+    const auto count = platform::ReadProfileValue(Section, Key, Missing, buffer, fileName.c_str());
     return {buffer.data(), count};
 }
 
@@ -43,8 +42,8 @@ void RegisterProfileFunctionBenchmarks(const std::filesystem::path& root) {
                             [](const RunFiles& files) {
                                 const std::u16string fileName = files.SourceName();
                                 const std::u16string value(app::PortalLink);
-                                if (!platform::WritePrivateProfileString(
-                                        Section, Key, value.c_str(), fileName.c_str())) {
+                                if (!platform::WriteProfileValue(Section, Key, value.c_str(),
+                                                                 fileName.c_str())) {
                                     throw std::runtime_error("the write was refused");
                                 }
                             },

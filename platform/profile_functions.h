@@ -12,15 +12,15 @@ namespace quenmoor::platform {
 // spaces when the file, the section or the key is missing) into `buffer`, cut to buffer.size() - 1
 // code units, followed by a NUL. Returns the number of code units copied, not counting the NUL. All
 // arguments are NUL-terminated and non-null; an empty buffer receives nothing and 0 is returned.
-std::uint32_t GetPrivateProfileString(const char16_t* section, const char16_t* key,
-                                      const char16_t* defaultValue, std::span<char16_t> buffer,
-                                      const char16_t* fileName);
+std::uint32_t ReadProfileValue(const char16_t* section, const char16_t* key,
+                               const char16_t* defaultValue, std::span<char16_t> buffer,
+                               const char16_t* fileName);
 
 // Stores `value` as the value of `key` in `section` of `fileName`; the change is in the file
 // when the call returns. Returns false when the write is refused. A null `value` removes the key,
 // a null `key` removes the section, and all three null asks for any cached copy of the file to be
 // written out (the result of that request carries no meaning).
-bool WritePrivateProfileString(const char16_t* section, const char16_t* key, const char16_t* value,
-                               const char16_t* fileName);
+bool WriteProfileValue(const char16_t* section, const char16_t* key, const char16_t* value,
+                       const char16_t* fileName);
 
 }  // namespace quenmoor::platform

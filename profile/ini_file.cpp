@@ -18,15 +18,15 @@ TIniFile::~TIniFile() { UpdateFile(); }
 std::u16string TIniFile::ReadString(const std::u16string& Section, const std::u16string& Ident,
                                     const std::u16string& Default) {
     std::array<char16_t, ReadBufferSize> buffer{};
-    const auto count = platform::GetPrivateProfileString(
-        Section.c_str(), Ident.c_str(), Default.c_str(), buffer, FileName().c_str());
+    const auto count = platform::ReadProfileValue(Section.c_str(), Ident.c_str(), Default.c_str(),
+                                                  buffer, FileName().c_str());
     return {buffer.data(), std::min<std::size_t>(count, buffer.size())};
 }
 
 void TIniFile::WriteString(const std::u16string& Section, const std::u16string& Ident,
                            const std::u16string& Value) {
-    if (!platform::WritePrivateProfileString(Section.c_str(), Ident.c_str(), Value.c_str(),
-                                             FileName().c_str())) {
+    if (!platform::WriteProfileValue(Section.c_str(), Ident.c_str(), Value.c_str(),
+                                     FileName().c_str())) {
         throw EIniFileException(FileName());
     }
 }
@@ -36,7 +36,7 @@ void TIniFile::UpdateFile() {
     // nothing useful, so it is ignored; and since the destructor calls this, nothing may escape.
     try {
         static_cast<void>(
-            platform::WritePrivateProfileString(nullptr, nullptr, nullptr, FileName().c_str()));
+            platform::WriteProfileValue(nullptr, nullptr, nullptr, FileName().c_str()));
     } catch (...) {  // NOLINT(bugprone-empty-catch): a flush request has no failure to report
     }
 }

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "platform/posix/unique_fd.h"
+#include "platform/posix/fs/unique_fd.h"
 
 namespace quenmoor::bench {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "bench/posix/checked_io.h"
-#include "platform/posix/unique_fd.h"
+#include "platform/posix/fs/unique_fd.h"
 
 namespace quenmoor::bench {
 namespace {

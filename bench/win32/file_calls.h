@@ -2,14 +2,13 @@
 // type, and a check that turns a failed call into an exception carrying its error code.
 #pragma once
 
-#include <windows.h>
-
 #include <algorithm>
 #include <string>
 #include <system_error>
 #include <utility>
 
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/windows_api.h"
 
 namespace quenmoor::bench::win32 {
 

@@ -1,10 +1,9 @@
 #include "bench/file_state.h"
 
-#include <windows.h>
-
 #include <array>
 
 #include "bench/win32/file_calls.h"
+#include "platform/win32/windows_api.h"
 
 namespace quenmoor::bench {
 

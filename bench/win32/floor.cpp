@@ -2,11 +2,10 @@
 // CopyFileW, which is all a Windows program has for the same steps.
 #include "bench/floor.h"
 
-#include <windows.h>
-
 #include <string>
 
 #include "bench/win32/file_calls.h"
+#include "platform/win32/windows_api.h"
 
 namespace quenmoor::bench {
 namespace {

@@ -1,6 +1,6 @@
 #include "bench/peak_memory.h"
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 // After windows.h, which it needs.
 #include <psapi.h>
 

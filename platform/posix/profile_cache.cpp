@@ -44,11 +44,11 @@
 
 #include <sys/stat.h>
 
-#include "platform/posix/file_stamp.h"
-#include "platform/posix/file_watch.h"
-#include "platform/posix/profile_index.h"
-#include "platform/posix/profile_text.h"
-#include "platform/posix/regular_file.h"
+#include "platform/posix/fs/file_stamp.h"
+#include "platform/posix/fs/file_watch.h"
+#include "platform/posix/fs/read_file.h"
+#include "platform/posix/ini/index.h"
+#include "platform/posix/ini/text.h"
 
 namespace quenmoor::platform::posix {
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/durable_file.h"
-#include "platform/posix/native_path.h"
+#include "platform/posix/fs/durable_write.h"
+#include "platform/posix/fs/path.h"
+#include "platform/posix/fs/read_file.h"
+#include "platform/posix/ini/edit.h"
 #include "platform/posix/profile_cache.h"
-#include "platform/posix/profile_edit.h"
-#include "platform/posix/profile_file.h"
 
 namespace quenmoor::platform {
 namespace {
@@ -68,17 +68,18 @@ bool UpdateProfile(const char16_t* fileName, PlanEdit planEdit) {
     if (profile->info && edit.KeepsEveryByte(profile->bytes)) {
         return true;
     }
-    return posix::ReplaceFileDurably(profile->path, edit.Pieces(profile->bytes),
-                                     profile->info ? &*profile->info : nullptr);
+    const auto placement = profile->info ? posix::Placement::Replace(*profile->info)
+                                         : posix::Placement::CreateIfFree(posix::NewFileMode());
+    return posix::WriteFileDurably(profile->path, edit.Pieces(profile->bytes), placement);
 }
 
 }  // namespace
 
 // Null section or key lie outside the contract; they read as a missing key, and a null default
 // as an empty one.
-std::uint32_t GetPrivateProfileString(const char16_t* section, const char16_t* key,
-                                      const char16_t* defaultValue, std::span<char16_t> buffer,
-                                      const char16_t* fileName) {
+std::uint32_t ReadProfileValue(const char16_t* section, const char16_t* key,
+                               const char16_t* defaultValue, std::span<char16_t> buffer,
+                               const char16_t* fileName) {
     if (buffer.empty()) {
         return 0;
     }
@@ -93,8 +94,8 @@ std::uint32_t GetPrivateProfileString(const char16_t* section, const char16_t* k
 // All three names null is the flush request. No write is ever held back here, so there is nothing
 // to write out; like Windows after a flush, the answer is false. A value or key without a section
 // names nothing and is refused.
-bool WritePrivateProfileString(const char16_t* section, const char16_t* key, const char16_t* value,
-                               const char16_t* fileName) {
+bool WriteProfileValue(const char16_t* section, const char16_t* key, const char16_t* value,
+                       const char16_t* fileName) {
     if (fileName == nullptr || section == nullptr) {
         return false;
     }

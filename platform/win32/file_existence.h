@@ -3,9 +3,9 @@
 // to a file, a locked target, a failure other than a missing path) that Wine cannot produce.
 #pragma once
 
-#include <windows.h>
-
 #include <optional>
+
+#include "platform/win32/windows_api.h"
 
 namespace quenmoor::platform::win32 {
 

@@ -1,7 +1,5 @@
 #include "platform/file_operations.h"
 
-#include <windows.h>
-
 #include <optional>
 #include <string>
 #include <utility>
@@ -9,6 +7,7 @@
 #include "platform/win32/file_existence.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/wide_text.h"
+#include "platform/win32/windows_api.h"
 
 namespace quenmoor::platform {
 namespace {

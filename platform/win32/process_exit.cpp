@@ -1,6 +1,6 @@
 #include "platform/process_exit.h"
 
-#include <windows.h>
+#include "platform/win32/windows_api.h"
 
 namespace quenmoor::platform {
 

@@ -1,22 +1,16 @@
 #include "platform/profile_functions.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <vector>
 
 #include "platform/win32/wide_text.h"
-
-// windows.h maps these names to their W or A forms; here they name our own functions, which call
-// the W forms explicitly.
-#undef GetPrivateProfileString
-#undef WritePrivateProfileString
+#include "platform/win32/windows_api.h"
 
 namespace quenmoor::platform {
 
-std::uint32_t GetPrivateProfileString(const char16_t* section, const char16_t* key,
-                                      const char16_t* defaultValue, std::span<char16_t> buffer,
-                                      const char16_t* fileName) {
+std::uint32_t ReadProfileValue(const char16_t* section, const char16_t* key,
+                               const char16_t* defaultValue, std::span<char16_t> buffer,
+                               const char16_t* fileName) {
     if (buffer.empty()) {
         return 0;
     }
@@ -35,8 +29,8 @@ std::uint32_t GetPrivateProfileString(const char16_t* section, const char16_t* k
     return static_cast<std::uint32_t>(copied);
 }
 
-bool WritePrivateProfileString(const char16_t* section, const char16_t* key, const char16_t* value,
-                               const char16_t* fileName) {
+bool WriteProfileValue(const char16_t* section, const char16_t* key, const char16_t* value,
+                       const char16_t* fileName) {
     const auto wideSection = win32::ToWide(section);
     const auto wideKey = win32::ToWide(key);
     const auto wideValue = win32::ToWide(value);

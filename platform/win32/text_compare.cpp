@@ -1,10 +1,9 @@
 #include "platform/text_compare.h"
 
-#include <windows.h>
-
 #include <string>
 
 #include "platform/win32/wide_text.h"
+#include "platform/win32/windows_api.h"
 
 namespace quenmoor::platform {
 

@@ -1,9 +1,9 @@
 // Owns one kernel32 handle and releases it with the function that matches how it was opened.
 #pragma once
 
-#include <windows.h>
-
 #include <utility>
+
+#include "platform/win32/windows_api.h"
 
 namespace quenmoor::platform::win32 {
 

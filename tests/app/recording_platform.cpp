@@ -22,9 +22,9 @@ std::u16string Text(const char16_t* text) { return text == nullptr ? u"<null>" :
 
 }  // namespace
 
-std::uint32_t GetPrivateProfileString(const char16_t* section, const char16_t* key,
-                                      const char16_t* defaultValue, std::span<char16_t> buffer,
-                                      const char16_t* /*fileName*/) {
+std::uint32_t ReadProfileValue(const char16_t* section, const char16_t* key,
+                               const char16_t* defaultValue, std::span<char16_t> buffer,
+                               const char16_t* /*fileName*/) {
     auto& platform = test::Recorded();
     platform.calls.push_back(u"R " + Text(section) + u"/" + Text(key) + u"|" + Text(defaultValue) +
                              u"|" +
@@ -38,8 +38,8 @@ std::uint32_t GetPrivateProfileString(const char16_t* section, const char16_t* k
     return static_cast<std::uint32_t>(count);
 }
 
-bool WritePrivateProfileString(const char16_t* section, const char16_t* key, const char16_t* value,
-                               const char16_t* fileName) {
+bool WriteProfileValue(const char16_t* section, const char16_t* key, const char16_t* value,
+                       const char16_t* fileName) {
     auto& platform = test::Recorded();
     if (section == nullptr && key == nullptr && value == nullptr) {
         platform.calls.push_back(u"FLUSH " + Text(fileName));

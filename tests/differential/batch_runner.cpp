@@ -88,9 +88,9 @@ class SequenceRun {
 
     void Read(std::size_t index, const Operation& op) {
         std::vector<char16_t> buffer(op.bufferSize + 1, u'#');
-        const std::uint32_t count = profile::GetPrivateProfileString(
-            op.section.c_str(), op.key->c_str(), op.value->c_str(),
-            std::span(buffer).first(op.bufferSize), fileName_.c_str());
+        const std::uint32_t count =
+            profile::ReadProfileValue(op.section.c_str(), op.key->c_str(), op.value->c_str(),
+                                      std::span(buffer).first(op.bufferSize), fileName_.c_str());
         if (count >= op.bufferSize || buffer[count] != u'\0' || buffer[op.bufferSize] != u'#') {
             Problem(index, "the read did not end its answer inside the buffer");
             return;
@@ -101,8 +101,8 @@ class SequenceRun {
 
     void Write(std::size_t index, const Operation& op) {
         const std::optional<std::string> before = check_ ? FileBytes(path_) : std::nullopt;
-        const bool written = profile::WritePrivateProfileString(
-            op.section.c_str(), PointerOrNull(op.key), PointerOrNull(op.value), fileName_.c_str());
+        const bool written = profile::WriteProfileValue(op.section.c_str(), PointerOrNull(op.key),
+                                                        PointerOrNull(op.value), fileName_.c_str());
         results_ << index << " W " << (written ? 1 : 0) << '\n';
         if (check_) {
             if (const auto wrong = check_(op, written, before, FileBytes(path_))) {
@@ -116,7 +116,7 @@ class SequenceRun {
         std::string line;
         std::vector<char16_t> buffer(ReadBackSize);
         for (const Name& name : sequence_.names) {
-            const std::uint32_t count = profile::GetPrivateProfileString(
+            const std::uint32_t count = profile::ReadProfileValue(
                 name.section.c_str(), name.key.c_str(), Missing.data(), buffer, fileName.c_str());
             line += ' ' + EncodeUnits(std::u16string(buffer.data(), count));
         }
@@ -128,7 +128,7 @@ class SequenceRun {
     void ReadBackFromDisk() {
         // Asks for any cached copy to be written out; the answer carries no meaning and is not
         // recorded (row "flush-answer" of docs/profile-differences.md).
-        profile::WritePrivateProfileString(nullptr, nullptr, nullptr, fileName_.c_str());
+        profile::WriteProfileValue(nullptr, nullptr, nullptr, fileName_.c_str());
         const auto bytes = FileBytes(path_);
         if (!bytes) {
             results_ << "F none\n";

@@ -14,9 +14,9 @@
 #include <string>
 
 #include "differential/lossless_check.h"
-#include "platform/posix/profile_edit.h"
-#include "platform/posix/profile_index.h"
-#include "platform/posix/profile_text.h"
+#include "platform/posix/ini/edit.h"
+#include "platform/posix/ini/index.h"
+#include "platform/posix/ini/text.h"
 #include "posix/line_scan_lookup.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/profile_lookup.h"
-#include "platform/posix/profile_text.h"
+#include "platform/posix/ini/line.h"
+#include "platform/posix/ini/text.h"
 
 namespace quenmoor::test {
 

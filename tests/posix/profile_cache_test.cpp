@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/posix/file_stamp.h"
+#include "platform/posix/fs/file_stamp.h"
 #include "platform/profile_functions.h"
 #include "support/file_bytes.h"
 #include "support/temp_folder.h"
@@ -141,12 +141,12 @@ TEST(ProfileFunctionsCacheTest, OwnWritesAreSeenByTheNextRead) {
     const std::u16string name = folder.FileName("Quenmoor.ini");
     std::array<char16_t, 64> buffer{};
     const auto read = [&] {
-        const auto count = GetPrivateProfileString(u"s", u"k", u"", buffer, name.c_str());
+        const auto count = ReadProfileValue(u"s", u"k", u"", buffer, name.c_str());
         return std::u16string(buffer.data(), count);
     };
     EXPECT_EQ(read(), u"first");
     for (const char16_t* value : {u"other", u"third", u"fifth"}) {
-        ASSERT_TRUE(WritePrivateProfileString(u"s", u"k", value, name.c_str()));
+        ASSERT_TRUE(WriteProfileValue(u"s", u"k", value, name.c_str()));
         EXPECT_EQ(read(), value);
     }
 }
@@ -159,9 +159,9 @@ TEST(ProfileFunctionsCacheTest, WriteAfterAnotherProgramsEditKeepsThatEdit) {
     WriteBytes(file, "[s]\nk=first\nv=1\n");
     const std::u16string name = folder.FileName("Quenmoor.ini");
     std::array<char16_t, 64> buffer{};
-    EXPECT_EQ(GetPrivateProfileString(u"s", u"k", u"", buffer, name.c_str()), 5U);
+    EXPECT_EQ(ReadProfileValue(u"s", u"k", u"", buffer, name.c_str()), 5U);
     RewriteInPlaceKeepingTime(file, "[s]\nk=other\nv=1\n");
-    ASSERT_TRUE(WritePrivateProfileString(u"s", u"v", u"2", name.c_str()));
+    ASSERT_TRUE(WriteProfileValue(u"s", u"v", u"2", name.c_str()));
     EXPECT_EQ(test::ReadBytes(file), "[s]\nk=other\nv=2\n");
 }
 

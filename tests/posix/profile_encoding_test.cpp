@@ -1,10 +1,10 @@
 // How profile bytes are recognised, and Windows-1252 text carried without loss.
-#include "platform/posix/profile_encoding.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
 #include <string>
+
+#include "platform/posix/ini/encoding.h"
 
 namespace quenmoor::platform::posix {
 namespace {

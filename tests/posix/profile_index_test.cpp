@@ -1,8 +1,6 @@
 // The section index must answer every lookup exactly as reading every line from the top does: it
 // is compared with that plain reading on many generated profiles full of the cases the line rules
 // care about.
-#include "platform/posix/profile_index.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,7 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/profile_text.h"
+#include "platform/posix/ini/index.h"
+#include "platform/posix/ini/text.h"
 #include "posix/line_scan_lookup.h"
 #include "posix/utf16_bytes.h"
 

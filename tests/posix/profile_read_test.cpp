@@ -1,4 +1,4 @@
-// GetPrivateProfileString on POSIX over real files: the line rules, encodings, buffer cutting
+// ReadProfileValue on POSIX over real files: the line rules, encodings, buffer cutting
 // and files that are missing or are not files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -32,7 +32,7 @@ class ProfileReadTest : public testing::Test {
     [[nodiscard]] std::u16string Read(const char16_t* section, const char16_t* key) const {
         std::vector<char16_t> buffer(256, u'#');
         const std::uint32_t count =
-            GetPrivateProfileString(section, key, u"<default>", buffer, FileName());
+            ReadProfileValue(section, key, u"<default>", buffer, FileName());
         EXPECT_EQ(buffer[count], u'\0');
         return {buffer.data(), count};
     }
@@ -122,8 +122,7 @@ TEST_F(ProfileReadTest, ResultAndDefaultAreCutToTheBuffer) {
     for (const char16_t* key : {u"k", u"missing"}) {
         for (const std::size_t size : {1U, 2U, 4U, 6U, 7U, 100U}) {
             std::vector<char16_t> buffer(size, u'#');
-            const std::uint32_t count =
-                GetPrivateProfileString(u"S", key, u"ABCDEF", buffer, FileName());
+            const std::uint32_t count = ReadProfileValue(u"S", key, u"ABCDEF", buffer, FileName());
             const std::u16string full = key[0] == u'k' ? u"abcdef" : u"ABCDEF";
             ASSERT_EQ(count, std::min<std::size_t>(size - 1, 6)) << size;
             EXPECT_EQ(std::u16string(buffer.data(), count), full.substr(0, count));
@@ -131,8 +130,7 @@ TEST_F(ProfileReadTest, ResultAndDefaultAreCutToTheBuffer) {
         }
     }
     std::array<char16_t, 2> untouched = {u'#', u'#'};
-    EXPECT_EQ(GetPrivateProfileString(u"S", u"k", u"d", std::span(untouched).first(0), FileName()),
-              0U);
+    EXPECT_EQ(ReadProfileValue(u"S", u"k", u"d", std::span(untouched).first(0), FileName()), 0U);
     EXPECT_EQ(untouched[0], u'#');
 }
 
@@ -152,12 +150,12 @@ TEST_F(ProfileReadTest, DefaultLosesItsTrailingSpacesOnly) {
     for (const auto& c : cases) {
         std::vector<char16_t> buffer(16, u'#');
         const std::uint32_t count =
-            GetPrivateProfileString(u"S", u"missing", c.defaultValue, buffer, FileName());
+            ReadProfileValue(u"S", u"missing", c.defaultValue, buffer, FileName());
         EXPECT_EQ(std::u16string(buffer.data(), count), c.expected)
             << testing::PrintToString(c.defaultValue);
     }
     std::vector<char16_t> buffer(3, u'#');
-    EXPECT_EQ(GetPrivateProfileString(u"S", u"missing", u"ab   ", buffer, FileName()), 2U)
+    EXPECT_EQ(ReadProfileValue(u"S", u"missing", u"ab   ", buffer, FileName()), 2U)
         << "the spaces go before the default is cut to the buffer";
     EXPECT_EQ(Read(u"S", u"k"), u"value") << "a stored value is trimmed as before";
 }

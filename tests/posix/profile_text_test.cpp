@@ -1,10 +1,10 @@
 // Line ends are found by word and by memchr over the bytes; the answer must be the plain one
 // wherever the line end falls and whichever comes first.
-#include "platform/posix/profile_text.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "platform/posix/ini/text.h"
 
 namespace quenmoor::platform::posix {
 namespace {

@@ -1,4 +1,4 @@
-// WritePrivateProfileString on POSIX over real files: byte-exact edits, refusals that leave the
+// WriteProfileValue on POSIX over real files: byte-exact edits, refusals that leave the
 // folder as it was, and the file's link, mode and owner kept.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -99,7 +99,7 @@ TEST_F(ProfileWriteTest, EditsChangeOnlyTheBytesTheyMust) {
     });
     for (const auto& c : cases) {
         WriteBytes(Path(), c.before);
-        EXPECT_TRUE(WritePrivateProfileString(c.section, c.key, c.value, FileName())) << c.what;
+        EXPECT_TRUE(WriteProfileValue(c.section, c.key, c.value, FileName())) << c.what;
         EXPECT_EQ(ReadBytes(Path()), c.after) << c.what;
     }
     EXPECT_EQ(Entries(), std::vector<std::string>{"Quenmoor.ini"});
@@ -107,7 +107,7 @@ TEST_F(ProfileWriteTest, EditsChangeOnlyTheBytesTheyMust) {
 
 TEST_F(ProfileWriteTest, MissingFileIsCreatedWithModeFromTheUmask) {
     const mode_t saved = ::umask(027);
-    const bool written = WritePrivateProfileString(u"S", u"k", u"v", FileName());
+    const bool written = WriteProfileValue(u"S", u"k", u"v", FileName());
     ::umask(saved);
     ASSERT_TRUE(written);
     EXPECT_EQ(ReadBytes(Path()), "[S]\r\nk=v\r\n");
@@ -141,7 +141,7 @@ TEST_F(ProfileWriteTest, RefusedEditsLeaveTheFileAsItWas) {
     });
     for (const auto& c : cases) {
         WriteBytes(Path(), c.bytes);
-        EXPECT_FALSE(WritePrivateProfileString(c.section, c.key, c.value, FileName())) << c.what;
+        EXPECT_FALSE(WriteProfileValue(c.section, c.key, c.value, FileName())) << c.what;
         EXPECT_EQ(ReadBytes(Path()), c.bytes) << c.what;
     }
     EXPECT_EQ(Entries(), std::vector<std::string>{"Quenmoor.ini"});
@@ -150,17 +150,16 @@ TEST_F(ProfileWriteTest, RefusedEditsLeaveTheFileAsItWas) {
 TEST_F(ProfileWriteTest, RefusedWhenThePathCannotTakeTheProfile) {
     WriteBytes(Path(), "[A]\na=1\n");
     fs::permissions(Path(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    EXPECT_FALSE(WritePrivateProfileString(u"A", u"a", u"2", FileName()))
+    EXPECT_FALSE(WriteProfileValue(u"A", u"a", u"2", FileName()))
         << "no write bit at all is the read-only attribute, for root too";
-    EXPECT_FALSE(WritePrivateProfileString(u"A", u"a", nullptr, FileName()));
+    EXPECT_FALSE(WriteProfileValue(u"A", u"a", nullptr, FileName()));
     EXPECT_EQ(ReadBytes(Path()), "[A]\na=1\n");
 
     fs::create_directory(Folder() / "folder");
     ASSERT_EQ(::mkfifo((Folder() / "fifo").c_str(), 0600), 0);
     fs::create_symlink(Folder() / "nowhere", Folder() / "dangling");
     for (const char* name : {"missing/Quenmoor.ini", "folder", "fifo", "dangling"}) {
-        EXPECT_FALSE(
-            WritePrivateProfileString(u"A", u"a", u"2", (Folder() / name).u16string().c_str()))
+        EXPECT_FALSE(WriteProfileValue(u"A", u"a", u"2", (Folder() / name).u16string().c_str()))
             << name;
     }
     EXPECT_EQ(Entries(), (std::vector<std::string>{"Quenmoor.ini", "dangling", "fifo", "folder"}));
@@ -177,7 +176,7 @@ TEST_F(ProfileWriteTest, LinkModeAndOwnerAreKept) {
         ASSERT_EQ(::chown(target.c_str(), 4321, 8765), 0);
     }
 
-    ASSERT_TRUE(WritePrivateProfileString(u"A", u"a", u"2", FileName()));
+    ASSERT_TRUE(WriteProfileValue(u"A", u"a", u"2", FileName()));
     EXPECT_TRUE(fs::is_symlink(Path()));
     EXPECT_EQ(ReadBytes(target), "[A]\na=2\n");
     struct stat info = {};
@@ -191,11 +190,11 @@ TEST_F(ProfileWriteTest, LinkModeAndOwnerAreKept) {
 }
 
 TEST_F(ProfileWriteTest, NullArguments) {
-    EXPECT_FALSE(WritePrivateProfileString(u"A", u"a", u"1", nullptr));
-    EXPECT_FALSE(WritePrivateProfileString(nullptr, u"a", u"1", FileName()));
-    EXPECT_FALSE(WritePrivateProfileString(nullptr, nullptr, nullptr, FileName()))
+    EXPECT_FALSE(WriteProfileValue(u"A", u"a", u"1", nullptr));
+    EXPECT_FALSE(WriteProfileValue(nullptr, u"a", u"1", FileName()));
+    EXPECT_FALSE(WriteProfileValue(nullptr, nullptr, nullptr, FileName()))
         << "the flush request answers false, as on Windows";
-    EXPECT_TRUE(WritePrivateProfileString(u"A", nullptr, nullptr, FileName()))
+    EXPECT_TRUE(WriteProfileValue(u"A", nullptr, nullptr, FileName()))
         << "removing from a missing file leaves nothing to do";
     EXPECT_FALSE(fs::exists(Path()));
 }
@@ -218,10 +217,10 @@ TEST_F(ProfileWriteTest, LargeProfileIsEditedInBoundedMemory) {
     const pid_t child = ::fork();
     ASSERT_NE(child, -1);
     if (child == 0) {
-        const bool ok = WritePrivateProfileString(u"Big", u"Key699999", u"x", FileName()) &&
-                        WritePrivateProfileString(u"Big", u"New", u"y", FileName());
+        const bool ok = WriteProfileValue(u"Big", u"Key699999", u"x", FileName()) &&
+                        WriteProfileValue(u"Big", u"New", u"y", FileName());
         std::vector<char16_t> buffer(8);
-        const bool read = GetPrivateProfileString(u"Big", u"New", u"", buffer, FileName()) == 1;
+        const bool read = ReadProfileValue(u"Big", u"New", u"", buffer, FileName()) == 1;
         ::_exit(ok && read ? 0 : 1);
     }
     int status = 0;

@@ -1,4 +1,4 @@
-#include "platform/posix/stale_temporaries.h"
+#include "platform/posix/fs/stale_temporaries.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

@@ -1,7 +1,6 @@
 // The Windows existence test: its rule branch by branch with scripted answers, and FileExists
 // over real files, folders and links under the system's own kernel32.
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <filesystem>
 #include <optional>
@@ -10,6 +9,7 @@
 
 #include "platform/file_operations.h"
 #include "platform/win32/file_existence.h"
+#include "platform/win32/windows_api.h"
 #include "support/file_bytes.h"
 #include "support/temp_folder.h"
 #include "support/win32/host_command.h"

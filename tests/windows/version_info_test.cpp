@@ -1,8 +1,6 @@
 // Reads the version resource of a built program through the Windows version API, the way
 // Explorer's Details tab and deployment tools do, and checks it against the project's version.
 // Usage: version_info_tests PROGRAM VERSION PRODUCT_NAME FILE_DESCRIPTION
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "platform/win32/windows_api.h"
 
 namespace {
 

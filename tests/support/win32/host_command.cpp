@@ -1,10 +1,10 @@
 #include "support/win32/host_command.h"
 
-#include <windows.h>
-
 #include <chrono>
 #include <memory>
 #include <thread>
+
+#include "platform/win32/windows_api.h"
 
 namespace quenmoor::test {
 namespace {

@@ -1,7 +1,6 @@
 #include "support/read_only.h"
 
-#include <windows.h>
-
+#include "platform/win32/windows_api.h"
 #include "support/win32/host_command.h"
 
 namespace quenmoor::test {

@@ -1,4 +1,4 @@
-#include "platform/posix/profile_text.h"
+#include "platform/posix/ini/text.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,6 +1,7 @@
-#include "platform/posix/profile_line.h"
+#include "platform/posix/ini/line.h"
 
 namespace quenmoor::platform::posix {
+
 namespace {
 
 UnitSpan TrimBlanks(const ProfileText& text, UnitSpan span) {
@@ -97,6 +98,16 @@ UnitSpan UnquotedValue(const ProfileText& text, const ProfileLine& line) {
         }
     }
     return value;
+}
+
+std::u16string_view TrimBlanks(std::u16string_view name) {
+    while (!name.empty() && IsBlank(name.front())) {
+        name.remove_prefix(1);
+    }
+    while (!name.empty() && IsBlank(name.back())) {
+        name.remove_suffix(1);
+    }
+    return name;
 }
 
 }  // namespace quenmoor::platform::posix

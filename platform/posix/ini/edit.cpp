@@ -1,9 +1,9 @@
-#include "platform/posix/profile_edit.h"
+#include "platform/posix/ini/edit.h"
 
-#include "platform/posix/profile_index.h"
-#include "platform/posix/profile_lookup.h"
-#include "platform/posix/profile_text.h"
-#include "platform/posix/utf8.h"
+#include "platform/posix/ini/encoding.h"
+#include "platform/posix/ini/index.h"
+#include "platform/posix/ini/line.h"
+#include "platform/posix/ini/text.h"
 
 namespace quenmoor::platform::posix {
 namespace {

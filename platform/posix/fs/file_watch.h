@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/posix/unique_fd.h"
+#include "platform/posix/fs/unique_fd.h"
 
 namespace quenmoor::platform::posix {
 

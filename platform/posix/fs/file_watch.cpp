@@ -1,4 +1,4 @@
-#include "platform/posix/file_watch.h"
+#include "platform/posix/fs/file_watch.h"
 
 #include <sys/inotify.h>
 #include <sys/ioctl.h>

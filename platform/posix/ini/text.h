@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/profile_encoding.h"
+#include "platform/posix/ini/encoding.h"
 
 namespace quenmoor::platform::posix {
 

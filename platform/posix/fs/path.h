@@ -1,4 +1,4 @@
-// Turns the program's Windows-style paths into POSIX paths.
+// Paths: the program's Windows-style paths turned into POSIX ones, and a path's parts.
 #pragma once
 
 #include <optional>
@@ -12,5 +12,9 @@ namespace quenmoor::platform::posix {
 // tests can hand in ordinary POSIX paths. Nothing when the path cannot be a file name: it holds
 // an unpaired surrogate or a NUL.
 std::optional<std::string> NativePath(std::u16string_view path);
+
+// The folder part and the name part of a path ("." for a bare name).
+std::string FolderOf(const std::string& path);
+std::string NameOf(const std::string& path);
 
 }  // namespace quenmoor::platform::posix

@@ -1,4 +1,4 @@
-#include "platform/posix/file_stamp.h"
+#include "platform/posix/fs/file_stamp.h"
 
 #include <sys/vfs.h>
 

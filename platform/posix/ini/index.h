@@ -9,8 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/posix/profile_lookup.h"
-#include "platform/posix/profile_text.h"
+#include "platform/posix/ini/line.h"
+#include "platform/posix/ini/text.h"
 
 namespace quenmoor::platform::posix {
 

@@ -1,9 +1,9 @@
-#include "platform/posix/native_path.h"
+#include "platform/posix/fs/path.h"
 
 #include <algorithm>
 
-#include "platform/posix/drive_root.h"
-#include "platform/posix/utf8.h"
+#include "platform/posix/fs/drive_root.h"
+#include "platform/posix/ini/encoding.h"
 
 namespace quenmoor::platform::posix {
 
@@ -24,6 +24,19 @@ std::optional<std::string> NativePath(std::u16string_view path) {
     }
     std::replace(rest->begin(), rest->end(), '\\', '/');
     return prefix + *rest;
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace quenmoor::platform::posix

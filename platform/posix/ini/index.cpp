@@ -1,7 +1,7 @@
-#include "platform/posix/profile_index.h"
+#include "platform/posix/ini/index.h"
 
-#include "platform/posix/case_fold.h"
-#include "platform/posix/profile_line.h"
+#include "platform/posix/ini/case_fold.h"
+#include "platform/posix/ini/line.h"
 #include "platform/text_compare.h"
 
 namespace quenmoor::platform::posix {
