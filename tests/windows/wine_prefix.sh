@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Prepares the Wine prefix that the Windows tests run in and keeps one wineserver running for
 # them all, or stops it again. WINEPREFIX and the other Wine variables come from the environment.
-# Usage: wine_prefix.sh start|stop
+# Usage: wine_prefix.sh make|start|stop
+#   make   makes the prefix unless it is complete and made by this Wine
+#   start  the same, then starts the one wineserver
+#   stop   stops it
 set -euo pipefail
 
 : "${WINEPREFIX:?WINEPREFIX must name the prefix folder}"
 # Wine must never open a window or wait for someone to click one away.
 unset DISPLAY WAYLAND_DISPLAY
 
-start() {
+make() {
     local ready="$WINEPREFIX/.quenmoor-prefix-ready"
     local version
     version=$(wine --version)
@@ -27,6 +30,10 @@ start() {
         wineserver -w
         echo "$version" >"$ready"
     fi
+}
+
+start() {
+    make
     # One server and one session for the whole suite spare every test the session start-up.
     # Wine's helper processes (services.exe and the like) inherit the standard handles of the
     # process that starts the session and outlive it; started here with none, they cannot hold
@@ -40,10 +47,11 @@ stop() {
 }
 
 case "${1:-}" in
+make) make ;;
 start) start ;;
 stop) stop ;;
 *)
-    echo "usage: $0 start|stop" >&2
+    echo "usage: $0 make|start|stop" >&2
     exit 2
     ;;
 esac
