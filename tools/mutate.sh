@@ -61,9 +61,27 @@ targets_of() {
     done | sort -u | tr '\n' ' '
 }
 
+# A GoogleTest filter's ':'-separated globs as one alternation of regular expressions.
+glob_regex() {
+    local regex=${1//./\\.}
+    regex=${regex//\*/.*}
+    regex=${regex//\?/.}
+    echo "${regex//:/|}"
+}
+
+# Runs the CTest tests named in TESTS: the plain ones and the GoogleTest cases of the programs
+# named there (<program>.<Suite>.<Case>), selected by FILTER, a GoogleTest filter
+# (POSITIVE[-NEGATIVE]) turned into CTest's include and exclude expressions.
 run_tests() {  # preset tests filter
-    (cd "$copy" && GTEST_FILTER=$3 timeout 900 ctest --preset "$1" --timeout 300 \
-        -R "^(${2//,/|})\$" >"$root/build/mutation/last-test.log" 2>&1)
+    local programs="(${2//,/|})" positive=${3%%-*} negative="" exclude=()
+    [[ $3 != *-* ]] || negative=${3#*-}
+    local include="^$programs(\\..+)?\$"
+    if [ -n "$positive" ] && [ "$positive" != "*" ]; then
+        include="^$programs\\.($(glob_regex "$positive"))\$"
+    fi
+    [ -z "$negative" ] || exclude=(-E "^$programs\\.($(glob_regex "$negative"))\$")
+    (cd "$copy" && timeout 900 ctest --preset "$1" --timeout 300 -R "$include" "${exclude[@]}" \
+        >"$root/build/mutation/last-test.log" 2>&1)
 }
 
 # The copy: every file of the working tree that git knows or would add; only changed files are
