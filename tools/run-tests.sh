@@ -21,6 +21,11 @@ for preset in debug sanitizers windows-debug windows-x86-debug; do
     ctest --preset "$preset"
 done
 
+step "mutation testing: native faults"
+# Plants each native fault of tests/mutation/catalogue.txt in a copy of the sources and fails when
+# one survives; docs/mutation-testing.md says how to run the Windows faults too.
+bash tools/mutate.sh
+
 step "release: reproducible, signed, checked, packed"
 # Packs two fresh clones and compares every artifact, then packs the release signed with a
 # throwaway certificate and verifies it; tools/package.sh checks the shipped files under Wine.

@@ -28,9 +28,9 @@ class ProfileCache {
     std::optional<std::u16string> FindValue(const std::string& path, std::u16string_view section,
                                             std::u16string_view key);
 
-    // The kept copy of `path` with what fstat says of the file now, when a watch proves it is
-    // still the file on disk (never on the reasoning about stamps alone), so a write can start
-    // from it instead of reading the file again. The copy is dropped in any case: every write
+    // The kept copy of `path` with what stat says of the file now, when the stamps prove it is
+    // still the file on disk (see profile_cache.cpp), so a write can start from it instead of
+    // reading the file again. The copy is dropped in any case: every write
     // through the profile functions calls this or Forget first, and the memory is free for the
     // write.
     struct Kept {

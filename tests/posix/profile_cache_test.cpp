@@ -59,9 +59,8 @@ TEST_F(ProfileCacheTest, SameSizeEditInTheSameTickIsSeen) {
 
 TEST_F(ProfileCacheTest, SameSizeEditOfASettledFileIsSeen) {
     WriteBytes(file, "[s]\nk=first\n");
-    const auto window =
-        std::chrono::seconds(StampWindow.tv_sec) + std::chrono::nanoseconds(StampWindow.tv_nsec);
-    std::this_thread::sleep_for(window + std::chrono::milliseconds(300));
+    // Past the next second, settled on every file system.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     EXPECT_EQ(Read(), u"first");
     EXPECT_EQ(Read(), u"first");
     RewriteInPlaceKeepingTime(file, "[s]\nk=other\n");
@@ -165,19 +164,25 @@ TEST(ProfileFunctionsCacheTest, WriteAfterAnotherProgramsEditKeepsThatEdit) {
     EXPECT_EQ(test::ReadBytes(file), "[s]\nk=other\nv=2\n");
 }
 
-TEST(FileStampTest, SettledOnlyWhenOlderThanTheWindowBeforeTheRead) {
+// Settled once the change time lies before the read's clock reading; for whole-second stamps, in
+// an earlier second. The modification time plays no part: anyone can set it.
+TEST(FileStampTest, SettledOnlyWhenChangedBeforeTheReadStarted) {
+    struct Case {
+        timespec changed;
+        bool settled;
+    };
     const timespec readStart{1000, 500};
-    FileStamp stamp;
-    stamp.modified = {1000 - StampWindow.tv_sec, 499};
-    stamp.changed = stamp.modified;
-    EXPECT_TRUE(IsSettled(stamp, readStart));
-    stamp.changed = {1000 - StampWindow.tv_sec, 500};
-    EXPECT_FALSE(IsSettled(stamp, readStart));
-    stamp.changed = stamp.modified;
-    stamp.modified = {1000, 0};
-    EXPECT_FALSE(IsSettled(stamp, readStart));
-    stamp.modified = {2000, 0};
-    EXPECT_FALSE(IsSettled(stamp, readStart));
+    const Case cases[] = {
+        {{1000, 499}, true}, {{1000, 500}, false}, {{1000, 501}, false},
+        {{999, 0}, true},    {{1000, 0}, false},   {{2000, 1}, false},
+    };
+    for (const Case& c : cases) {
+        FileStamp stamp;
+        stamp.changed = c.changed;
+        stamp.modified = {5000, 0};
+        EXPECT_EQ(IsSettled(stamp, readStart), c.settled)
+            << c.changed.tv_sec << "." << c.changed.tv_nsec;
+    }
 }
 
 TEST(FileStampTest, EveryFieldCounts) {

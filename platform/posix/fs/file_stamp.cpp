@@ -11,16 +11,6 @@ namespace {
 
 bool Same(timespec a, timespec b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
-timespec Minus(timespec a, timespec b) {
-    constexpr long NanosecondsPerSecond = 1'000'000'000;
-    timespec result{a.tv_sec - b.tv_sec, a.tv_nsec - b.tv_nsec};
-    if (result.tv_nsec < 0) {
-        result.tv_nsec += NanosecondsPerSecond;
-        --result.tv_sec;
-    }
-    return result;
-}
-
 // Superblock magic numbers from <linux/magic.h>, spelt out so the list is in one place.
 constexpr std::array<std::uint32_t, 4> TrustedFileSystems = {
     0xEF53U,      // ext2, ext3, ext4
@@ -45,8 +35,10 @@ bool Earlier(timespec a, timespec b) {
 }
 
 bool IsSettled(const FileStamp& stamp, timespec readStart) {
-    const timespec limit = Minus(readStart, StampWindow);
-    return Earlier(stamp.modified, limit) && Earlier(stamp.changed, limit);
+    if (stamp.changed.tv_nsec == 0) {
+        return stamp.changed.tv_sec < readStart.tv_sec;
+    }
+    return Earlier(stamp.changed, readStart);
 }
 
 bool StampsAreTrustworthy(const char* path) {
@@ -61,7 +53,7 @@ bool StampsAreTrustworthy(const char* path) {
 
 timespec Now() {
     timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
     return now;
 }
 

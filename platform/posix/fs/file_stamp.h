@@ -21,17 +21,14 @@ struct FileStamp {
 FileStamp StampOf(const struct stat& info);
 bool operator==(const FileStamp& a, const FileStamp& b);
 
-// How long after a file's last stamped change a further change could still carry the very same
-// stamp. Two seconds is the granularity of the coarsest local file systems (FAT); file systems
-// with nanosecond fields still take their stamps from the kernel's coarse clock, which lags real
-// time by one timer tick (at most 10 ms). See IsSettled.
-inline constexpr timespec StampWindow{2, 0};
-
 // True when every change made after `readStart` is bound to move the file's stamp away from
-// `stamp`: the stamp is older than `readStart` by more than StampWindow. Until then a change in
-// the same stamp tick, of the same size, would look like no change at all, so the contents must
-// be read again and compared. Changes that fall between `readStart` and the stat that produced
-// `stamp` are in `stamp` already, because the stat came after `readStart`.
+// `stamp`: its change time is earlier than `readStart`, a reading of the clock the kernel stamps
+// files with (Now). A later change is stamped with that clock's time or later. A file system
+// that keeps whole seconds (a change time without nanoseconds) truncates that time, so there the
+// change time must lie in an earlier second. Until then a change in the same clock tick, of the
+// same size, would look like no change at all, so the contents must be read again and compared.
+// Changes that fall between `readStart` and the stat that produced `stamp` are in `stamp`
+// already, because the stat came after `readStart`.
 bool IsSettled(const FileStamp& stamp, timespec readStart);
 
 // True for the local file systems whose stamps come from this machine's kernel clock and whose
@@ -41,7 +38,8 @@ bool IsSettled(const FileStamp& stamp, timespec readStart);
 // kept.
 bool StampsAreTrustworthy(const char* path);
 
-// CLOCK_REALTIME, the clock file stamps are taken from.
+// CLOCK_REALTIME_COARSE, the clock file stamps are taken from (stamps finer than its ticks are
+// never earlier than it).
 timespec Now();
 
 // a < b.

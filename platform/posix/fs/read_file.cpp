@@ -18,7 +18,7 @@ namespace quenmoor::platform::posix {
 FileContents ReadRegularFile(const std::string& path, bool followLink) {
     FileContents contents;
     const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (followLink ? 0 : O_NOFOLLOW);
-    UniqueFd fd(::open(path.c_str(), flags));
+    const UniqueFd fd(::open(path.c_str(), flags));
     if (!fd.Valid()) {
         contents.status =
             errno == ENOENT || errno == ENOTDIR ? ReadStatus::Missing : ReadStatus::Failed;
@@ -57,7 +57,6 @@ FileContents ReadRegularFile(const std::string& path, bool followLink) {
     }
     bytes.resize(used);
     contents.status = ReadStatus::Read;
-    contents.fd = std::move(fd);
     return contents;
 }
 

@@ -7,8 +7,6 @@
 #include <optional>
 #include <string>
 
-#include "platform/posix/fs/unique_fd.h"
-
 namespace quenmoor::platform::posix {
 
 enum class ReadStatus {
@@ -22,7 +20,6 @@ struct FileContents {
     ReadStatus status = ReadStatus::Failed;
     std::string bytes;
     struct stat info = {};  // from the descriptor the bytes were read through
-    UniqueFd fd;            // that descriptor, still open (for Read only)
 };
 
 // Opens `path` without blocking and without becoming its controlling terminal, checks that it
