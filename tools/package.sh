@@ -111,8 +111,9 @@ done
     chmod 0644 "${files[@]}"
     touch -h -d "@$SOURCE_DATE_EPOCH" "${files[@]}"
     cd ..
-    printf "$name/%s\n" "${files[@]}" | LC_ALL=C sort |
-        TZ=UTC zip -q -X -D "$name.zip" -@
+    for file in "${files[@]}"; do
+        echo "$name/$file"
+    done | LC_ALL=C sort | TZ=UTC zip -q -X -D "$name.zip" -@
     sha256sum "$name.zip" >"$name.zip.sha256"
 )
 rm -rf "$stage"
