@@ -151,17 +151,24 @@ TEST(ProfileFunctionsCacheTest, OwnWritesAreSeenByTheNextRead) {
 }
 
 // A write starts from the read's kept copy only while that copy is the file: another program's
-// edit in between, of the same size and in the same stamp tick, must survive the write.
+// edit in between, of the same size and keeping the modification time, must survive the write,
+// on a profile written a moment ago as on a settled one (whose copy the write would otherwise
+// take).
 TEST(ProfileFunctionsCacheTest, WriteAfterAnotherProgramsEditKeepsThatEdit) {
-    const test::TempFolder folder;
-    const fs::path file = folder.Path() / "Quenmoor.ini";
-    WriteBytes(file, "[s]\nk=first\nv=1\n");
-    const std::u16string name = folder.FileName("Quenmoor.ini");
-    std::array<char16_t, 64> buffer{};
-    EXPECT_EQ(ReadProfileValue(u"s", u"k", u"", buffer, name.c_str()), 5U);
-    RewriteInPlaceKeepingTime(file, "[s]\nk=other\nv=1\n");
-    ASSERT_TRUE(WriteProfileValue(u"s", u"v", u"2", name.c_str()));
-    EXPECT_EQ(test::ReadBytes(file), "[s]\nk=other\nv=2\n");
+    for (const bool settled : {false, true}) {
+        const test::TempFolder folder;
+        const fs::path file = folder.Path() / "Quenmoor.ini";
+        WriteBytes(file, "[s]\nk=first\nv=1\n");
+        if (settled) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        }
+        const std::u16string name = folder.FileName("Quenmoor.ini");
+        std::array<char16_t, 64> buffer{};
+        EXPECT_EQ(ReadProfileValue(u"s", u"k", u"", buffer, name.c_str()), 5U);
+        RewriteInPlaceKeepingTime(file, "[s]\nk=other\nv=1\n");
+        ASSERT_TRUE(WriteProfileValue(u"s", u"v", u"2", name.c_str()));
+        EXPECT_EQ(test::ReadBytes(file), "[s]\nk=other\nv=2\n") << "settled: " << settled;
+    }
 }
 
 // Settled once the change time lies before the read's clock reading; for whole-second stamps, in
