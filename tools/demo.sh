@@ -48,4 +48,4 @@ export WINEPREFIX="$PWD/build/demo/wineprefix" WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 trap 'bash tests/windows/wine_prefix.sh stop' EXIT
 bash tests/windows/wine_prefix.sh start
-show_run "$WINEPREFIX/drive_c" wine build/windows-release/app/quenmoor-update.exe
+show_run "$WINEPREFIX/drive_c" tests/windows/bin/wine build/windows-release/app/quenmoor-update.exe
