@@ -114,7 +114,7 @@ package_version() { dpkg-query -W -f='${Version}' "$1" 2>/dev/null || echo "not 
     echo "quenmoor-update $version"
     echo
     echo "Commit:         $commit"
-    echo "Release time:   $(date -u -d "@$SOURCE_DATE_EPOCH" +%Y-%m-%dT%H:%M:%SZ)"
+    echo "Commit time:    $(date -u -d "@$SOURCE_DATE_EPOCH" +%Y-%m-%dT%H:%M:%SZ)"
     echo "FAQ link:       $faq"
     echo "Portal link:    $portal"
     if [ -n "$CERTIFICATE_SHA1" ]; then
@@ -133,7 +133,8 @@ package_version() { dpkg-query -W -f='${Version}' "$1" 2>/dev/null || echo "not 
         echo "osslsigncode:   not used"
     fi
     for arch in "${architectures[@]}"; do
-        compiler=$(realpath "$(cache_value "$arch" CMAKE_CXX_COMPILER)")
+        compiler=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' \
+            "build/${preset[$arch]}"/CMakeFiles/*/CMakeCXXCompiler.cmake)
         compiler_package=$(dpkg-query -S "$compiler" 2>/dev/null | cut -d: -f1 | head -1)
         echo "Compiler $arch:   $(basename "$compiler"), $compiler_package $(package_version "$compiler_package")"
     done
@@ -148,6 +149,7 @@ record_faq=$(record_value "FAQ link")
 record_portal=$(record_value "Portal link")
 
 # The checks run on the files as they ship, signature included.
+run_under_wine=()
 for arch in "${architectures[@]}"; do
     exe="$stage/$arch/quenmoor-update.exe"
     cmake -D "OBJDUMP=$(cache_value "$arch" CMAKE_OBJDUMP)" -D "PROGRAM=$exe" -D "ARCH=$arch" \
@@ -162,6 +164,7 @@ for arch in "${architectures[@]}"; do
         echo "warning: the x86 release was not checked under Wine: $reason" >&2
         continue
     fi
+    run_under_wine+=("$arch")
     status=0
     bash tests/windows/check_on_wine.sh "$arch" "build/${preset[$arch]}/wineprefix" "$exe" \
         "$stage/$arch/quenmoor-update.task.xml" "$record_faq" "$record_portal" || status=$?
@@ -174,7 +177,8 @@ for arch in "${architectures[@]}"; do
         ;;
     esac
 done
-echo "RELEASE.txt names the links built into both programs and written by them under Wine"
+echo "RELEASE.txt names the links built into both programs and written under Wine by:" \
+    "${run_under_wine[*]:-none}"
 
 # A ZIP of the same files is the same bytes: fixed order, times, permissions and time zone, and
 # no extra fields (owner ids, precise times) or folder entries.
