@@ -68,7 +68,7 @@ fi
 
 CERTIFICATE_SUBJECT="" CERTIFICATE_ISSUER="" CERTIFICATE_SHA1=""
 if [ -n "${QUENMOOR_SIGN_PKCS12:-}" ]; then
-    printf '%s' "${QUENMOOR_SIGN_PASSWORD:-}" | read_signing_certificate "$QUENMOOR_SIGN_PKCS12" || {
+    read_signing_certificate "$QUENMOOR_SIGN_PKCS12" < <(printf '%s' "${QUENMOOR_SIGN_PASSWORD:-}") || {
         echo "cannot read the certificate in $QUENMOOR_SIGN_PKCS12 (wrong file or password?)" >&2
         exit 1
     }
