@@ -125,7 +125,8 @@ TEST_F(VersionResourceTest, StringTableNamesTheProgramAndItsVersion) {
         {L"ProductVersion", expected.version},
         {L"ProductName", expected.product_name},
         {L"FileDescription", expected.file_description},
-        {L"OriginalFilename", L"quenmoor-update.exe"},
+        // The name the program was built with, whichever folder it is read from.
+        {L"OriginalFilename", expected.program.substr(expected.program.find_last_of(L"/\\") + 1)},
     };
     for (const auto& entry : cases) {
         EXPECT_EQ(StringValue(entry.name), entry.value)
