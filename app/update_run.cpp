@@ -21,9 +21,9 @@ std::u16string_view TrimSpaceAndControls(std::u16string_view text) {
     return text;
 }
 
-void RefreshSection(profile::TCustomIniFile& Profile, const std::u16string& Section) {
-    RefreshLink(Profile, FaqLink, Section, std::u16string(HelpDeskLinkKey));
-    RefreshLink(Profile, PortalLink, Section, std::u16string(PortalLinkKey));
+void VisitSection(const LinkVisitor& visit, const std::u16string& Section) {
+    visit(FaqLink, Section, std::u16string(HelpDeskLinkKey));
+    visit(PortalLink, Section, std::u16string(PortalLinkKey));
 }
 
 }  // namespace
@@ -34,30 +34,50 @@ std::u16string BranchSectionName(int n) {
     return std::u16string(BranchSectionPrefix) + digits.substr(digits.size() - 2);
 }
 
-void RefreshLink(profile::TCustomIniFile& Profile, std::u16string_view Value,
-                 const std::u16string& Section, const std::u16string& Ident) {
+std::optional<std::int32_t> VersionPastTheGate(profile::TCustomIniFile& Profile) {
+    const std::int32_t version =
+        Profile.ReadInteger(std::u16string(DefaultSection), std::u16string(VersionKey), 0);
+    if (version == 0) {
+        return std::nullopt;
+    }
+    return version;
+}
+
+void ForEachLink(const LinkVisitor& visit) {
+    VisitSection(visit, std::u16string(DefaultSection));
+    for (int branch = 0; branch < BranchCount; ++branch) {
+        VisitSection(visit, BranchSectionName(branch));
+    }
+}
+
+LinkState ReadLinkState(profile::TCustomIniFile& Profile, std::u16string_view Value,
+                        const std::u16string& Section, const std::u16string& Ident) {
     const std::u16string current = Profile.ReadString(Section, Ident, u"");
     const std::u16string_view trimmed = TrimSpaceAndControls(current);
-    if (trimmed.empty() || trimmed == Value) {
-        return;
+    if (trimmed.empty()) {
+        return LinkState::Blank;
     }
-    Profile.WriteString(Section, Ident, std::u16string(Value));
+    return trimmed == Value ? LinkState::Current : LinkState::Stale;
+}
+
+void RefreshLink(profile::TCustomIniFile& Profile, std::u16string_view Value,
+                 const std::u16string& Section, const std::u16string& Ident) {
+    if (ReadLinkState(Profile, Value, Section, Ident) == LinkState::Stale) {
+        Profile.WriteString(Section, Ident, std::u16string(Value));
+    }
 }
 
 bool UpdateProfile(profile::TCustomIniFile& Profile) {
-    const std::u16string defaultSection(DefaultSection);
-    const std::u16string versionKey(VersionKey);
-    const std::int32_t version = Profile.ReadInteger(defaultSection, versionKey, 0);
-    if (version == 0) {
+    const auto version = VersionPastTheGate(Profile);
+    if (!version) {
         return false;
     }
-    RefreshSection(Profile, defaultSection);
-    for (int branch = 0; branch < BranchCount; ++branch) {
-        RefreshSection(Profile, BranchSectionName(branch));
-    }
+    ForEachLink(
+        [&Profile](std::u16string_view Value, const std::u16string& Section,
+                   const std::u16string& Ident) { RefreshLink(Profile, Value, Section, Ident); });
     // The counter wraps like a 32-bit register: 2147483647 is followed by -2147483648.
-    const auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(version) + 1U);
-    Profile.WriteInteger(defaultSection, versionKey, next);
+    const auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(*version) + 1U);
+    Profile.WriteInteger(std::u16string(DefaultSection), std::u16string(VersionKey), next);
     return true;
 }
 

@@ -19,6 +19,12 @@ bool FileExists(const std::u16string& path) {
     return native && ::stat(native->c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+bool FileIsReadable(const std::u16string& path) {
+    const auto native = posix::NativePath(path);
+    // The same read the profile functions make, which give the defaults when it fails.
+    return native && posix::ReadRegularFile(*native, true).status == posix::ReadStatus::Read;
+}
+
 bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& target) {
     const auto from = posix::NativePath(source);
     const auto to = posix::NativePath(target);

@@ -49,6 +49,16 @@ bool FileExists(const std::u16string& path) {
     return win32::CountsAsExistingFile(questions);
 }
 
+bool FileIsReadable(const std::u16string& path) {
+    // kernel32's profile functions say nothing when they cannot open the file: they hand back
+    // the defaults. Opening it here tells that apart, as far as an open can tell.
+    constexpr DWORD AnySharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const win32::FileHandle file(::CreateFileW(win32::ToWide(path).c_str(), GENERIC_READ,
+                                               AnySharing, nullptr, OPEN_EXISTING,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.Valid();
+}
+
 bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& target) {
     constexpr BOOL FailIfExists = TRUE;
     return ::CopyFileW(win32::ToWide(source).c_str(), win32::ToWide(target).c_str(),

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/check_run.h"
 #include "app/links.h"
 #include "app/recording_platform.h"
 #include "app/update_run.h"
@@ -111,6 +112,14 @@ INSTANTIATE_TEST_SUITE_P(
         }
         return name;
     });
+
+TEST_F(RecordedTest, CheckOnlyAsksAndReadsNeverWritesOrFlushes) {
+    platform.values[{u"DEFAULT", u"VERSAO"}] = u"7";
+    platform.values[{u"DEFAULT", u"CHAMADA_ATEND_GLPI"}] = u"old";
+    EXPECT_EQ(RunCheck(Source, Target).status, CheckStatus::WouldChange);
+    EXPECT_EQ(Decisions(), (std::vector<std::u16string>{Exists, u"READABLE " + Source, ReadVersion,
+                                                        u"EXISTS " + Target}));
+}
 
 TEST_F(RecordedTest, DestroyingAnUnusedProfileMakesTheFlushCall) {
     { const profile::TIniFile profile(Source); }

@@ -58,6 +58,11 @@ bool FileExists(const std::u16string& path) {
     return test::Recorded().fileExists;
 }
 
+bool FileIsReadable(const std::u16string& path) {
+    test::Recorded().calls.push_back(u"READABLE " + path);
+    return true;
+}
+
 bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& target) {
     test::Recorded().calls.push_back(u"COPY " + source + u">" + target);
     return true;

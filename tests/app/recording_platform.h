@@ -17,8 +17,8 @@ struct RecordedPlatform {
     // The write with this 1-based number is refused.
     std::optional<int> refusedWrite;
     int writeCount = 0;
-    // "EXISTS file", "R section/key|default|buffer size", "W section/key=value",
-    // "FLUSH file" and "COPY source>target", in call order.
+    // "EXISTS file", "READABLE file", "R section/key|default|buffer size",
+    // "W section/key=value", "FLUSH file" and "COPY source>target", in call order.
     std::vector<std::u16string> calls;
 };
 

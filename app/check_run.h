@@ -1,0 +1,33 @@
+// The check: where the profile stands against the update run, found without changing anything.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quenmoor::app {
+
+// The check's exit statuses, in the order they are decided: the first that applies wins.
+enum class CheckStatus : std::uint32_t {
+    Current = 0,      // version non-zero, every present link current, the copy exists
+    WouldChange = 1,  // at least one present link differs from the built-in one
+    CopyMissing = 2,  // links current, but no copy at the target path
+    GateClosed = 3,   // VERSAO is 0, missing or not a number: the run would stop
+    NoProfile = 4,    // the profile path is not an existing file by the run's existence test
+    Unreadable = 5,   // the profile exists but cannot be read (or the check itself failed)
+};
+
+struct CheckResult {
+    CheckStatus status;
+    // One line of plain ASCII without its line end; README.md lists every form.
+    std::string line;
+};
+
+// Applies the update run's own rules to the profile at `SourcePath` and the copy at `TargetPath`,
+// through a profile object that never writes or flushes. Nothing on disk is changed.
+CheckResult RunCheck(const std::u16string& SourcePath, const std::u16string& TargetPath);
+
+// Runs the check over the fixed profile paths, prints its line on standard output and ends the
+// process with its status.
+[[noreturn]] void RunCheckProgram() noexcept;
+
+}  // namespace quenmoor::app
