@@ -26,11 +26,12 @@ pack_clone() {
     local folder=$1
     git clone -q --no-local . "$folder"
     echo "== packing a fresh clone in $folder ($(date +%T))"
-    bash "$folder/tools/package.sh" >"$folder.log" 2>&1 || {
+    # The MSI install cycle runs once, on the signed packages below.
+    QUENMOOR_MSI_CYCLE=0 bash "$folder/tools/package.sh" >"$folder.log" 2>&1 || {
         cat "$folder.log"
         exit 1
     }
-    (cd "$folder/build/package" && sha256sum -- *.zip *.zip.sha256) >"$folder.sums"
+    (cd "$folder/build/package" && sha256sum -- *.zip *.zip.sha256 *.msi *.msi.sha256) >"$folder.sums"
     mkdir "$folder/unpacked"
     unzip -q "$folder"/build/package/*.zip -d "$folder/unpacked"
     (cd "$folder/unpacked" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum) \
@@ -77,6 +78,14 @@ for arch in x86 x64; do
         exit 1
     fi
     echo "$arch: signature valid for the throwaway certificate; unsigned, identical to the rebuild"
+done
+for msi in "$work"/first/build/package/*.msi; do
+    if ! osslsigncode verify -in "$msi" -CAfile "$key/certificate.pem" >"$msi.verify" 2>&1; then
+        cat "$msi.verify"
+        echo "FAIL: the signature of ${msi##*/} does not verify" >&2
+        exit 1
+    fi
+    echo "${msi##*/}: signature valid for the throwaway certificate"
 done
 (cd "$signed"/* && sha256sum --quiet -c SHA256SUMS) || {
     echo "FAIL: SHA256SUMS does not match the signed files" >&2

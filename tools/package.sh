@@ -98,6 +98,28 @@ for arch in "${architectures[@]}"; do
     esac
 done
 
+# Windows Installer packages, one per architecture, beside the ZIP: built from the files as they
+# ship, signed like the programs, then installed, upgraded and removed under Wine
+# (tests/windows/msi_cycle.sh; QUENMOOR_MSI_CYCLE=0 leaves the cycle out).
+for arch in "${architectures[@]}"; do
+    msi="$package/$name-$arch.msi"
+    bash tools/build-msi.sh "$arch" "$stage/$arch/quenmoor-update.exe" \
+        "$stage/$arch/quenmoor-update.task.xml" "$version" "$msi" || { rm -f "$package"/*.msi*; exit 1; }
+    if [ -n "${QUENMOOR_SIGN_PKCS12:-}" ]; then
+        osslsigncode sign -pkcs12 "$QUENMOOR_SIGN_PKCS12" \
+            -readpass <(printf '%s' "${QUENMOOR_SIGN_PASSWORD:-}") -h sha256 -n "Quenmoor Update" \
+            "${timestamp[@]}" -in "$msi" -out "$msi.signed" >/dev/null || { rm -f "$package"/*.msi*; exit 1; }
+        mv "$msi.signed" "$msi"
+    fi
+    if [ "${QUENMOOR_MSI_CYCLE:-1}" != 0 ] && ! bash tests/windows/msi_cycle.sh "$arch" \
+        "build/${preset[$arch]}/msi-wineprefix" "$msi" "$faq" "$portal"; then
+        echo "the $arch MSI package failed its install cycle under Wine; no package was left" >&2
+        rm -f "$package"/*.msi*
+        exit 1
+    fi
+    (cd "$package" && sha256sum "${msi##*/}" >"${msi##*/}.sha256")
+done
+
 # A ZIP of the same files is the same bytes: fixed order, times, permissions and time zone, and
 # no extra fields (owner ids, precise times) or folder entries.
 (
@@ -119,4 +141,4 @@ done
 rm -rf "$stage"
 echo "packed $package/$name.zip:"
 zip -sf "$package/$name.zip" | sed -n 's/^  */  /p'
-cat "$package/$name.zip.sha256"
+cat "$package/$name.zip.sha256" "$package"/*.msi.sha256
