@@ -21,7 +21,8 @@ if [ "$#" -ne 5 ]; then
     echo "usage: $0 x86|x64 PREFIX PACKAGE FAQ_LINK PORTAL_LINK" >&2
     exit 2
 fi
-arch=$1 package=$3 faq=$4 portal=$5
+arch=$1 faq=$4 portal=$5
+package=$(realpath "$3")
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
@@ -52,8 +53,12 @@ product=$(product_of "$package")
 
 # The older version: the package's own files in a package of version 0.9.0.0.
 mkdir "$work/files"
-(cd "$work/files" && msiextract "$package" >/dev/null)
+(cd "$work/files" && msiextract "$package" >/dev/null 2>&1)
 shipped_program="$work/files/Quenmoor Update/quenmoor-update.exe"
+if [ ! -f "$shipped_program" ]; then
+    echo "FAIL [$arch]: msiextract found no Quenmoor Update\\quenmoor-update.exe in $package" >&2
+    exit 1
+fi
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-946684800} bash "$root/tools/build-msi.sh" "$arch" "$shipped_program" \
     "$work/files/Quenmoor Update/quenmoor-update.task.xml" 0.9.0.0 "$work/older.msi" >/dev/null
 older_product=$(product_of "$work/older.msi")
