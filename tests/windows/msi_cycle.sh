@@ -101,9 +101,12 @@ expect_product() { # CODE VERSION: the only product of that name
 expect_installed() {
     cmp -s "$shipped_program" "$folder/quenmoor-update.exe" ||
         fail "$program_path is not the package's program"
-    local registered=("$tasks"/Quenmoor*)
-    if [ "${registered[*]}" != "$tasks/$task_name" ]; then
-        fail "registered tasks are '${registered[*]##*/}', not the one task '$task_name'"
+    local registered=() file
+    for file in "$tasks"/Quenmoor*; do
+        [ ! -e "$file" ] || registered+=("${file##*/}")
+    done
+    if [ "${registered[*]:-}" != "$task_name" ]; then
+        fail "registered tasks: '${registered[*]:-none}', not the one task '$task_name'"
         return
     fi
     local setting
