@@ -44,8 +44,8 @@ fi
 declare -A upgrade_code=([x86]=7C4D2E61-3B0A-4F8E-9D15-6A2C8B3E0F41 [x64]=2E9B5A73-C61D-4A07-8F3E-B4D0C9152A68)
 namespace=5B1F0C2A-8E47-4D93-A6C1-3F9E7D20B854 # of the name-based codes below
 case $arch in
-x86) template="Intel;1033" program_files=ProgramFilesFolder system=SystemFolder win64=no ;;
-x64) template="x64;1033" program_files=ProgramFiles64Folder system=System64Folder win64=yes ;;
+x86) other=x64 template="Intel;1033" program_files=ProgramFilesFolder system=SystemFolder win64=no ;;
+x64) other=x86 template="x64;1033" program_files=ProgramFiles64Folder system=System64Folder win64=yes ;;
 *) fail "unknown architecture (x86 or x64)" ;;
 esac
 # Name-based codes (UUID version 5), one per NAME argument, in order.
@@ -92,7 +92,7 @@ files_sum=$(cd "$work/files" && sha256sum -- * | sha256sum | cut -c1-64)
 # wixl takes the files' paths relative to the folder it runs in.
 (cd "$work/files" && TZ=UTC wixl --arch "$arch" -o ../package.msi \
     -D "Arch=$arch" -D "Version=$version" -D "Manufacturer=Quenmoor" -D "TaskName=Quenmoor update" \
-    -D "ProductCode=$product_code" -D "UpgradeCode=${upgrade_code[$arch]}" \
+    -D "ProductCode=$product_code" -D "UpgradeCode=${upgrade_code[$arch]}" -D "OtherUpgradeCode=${upgrade_code[$other]}" \
     -D "ProgramFilesFolder=$program_files" -D "SystemFolder=$system" -D "Win64=$win64" \
     -D "ProgramComponent=$program_component" -D "TaskComponent=$task_component" \
     -D "TaskWow64Component=$task_wow64_component" \
@@ -109,9 +109,12 @@ if [ -s "$work/wixl.log" ]; then
 fi
 
 # What wixl has no element for: the x86 package's two task definitions by the Windows they fit,
-# Windows 7 as the oldest, and the summary information (package code, times).
+# the launch conditions (Windows 7 as the oldest, not beside the other architecture's package)
+# and the summary information (package code, times).
 queries=(-q "INSERT INTO LaunchCondition (Condition, Description) VALUES
-    ('Installed OR VersionNT >= 601', 'Quenmoor Update needs Windows 7 or later.')")
+    ('Installed OR VersionNT >= 601', 'Quenmoor Update needs Windows 7 or later.')"
+    -q "INSERT INTO LaunchCondition (Condition, Description) VALUES
+    ('Installed OR NOT OTHER_ARCHITECTURE_INSTALLED', 'Quenmoor Update for $other is installed. Remove it first: both would run the same task.')")
 if [ "$arch" = x86 ]; then
     queries+=(-q "UPDATE Component SET Condition = 'NOT VersionNT64' WHERE Component = 'TaskDefinition'"
         -q "UPDATE Component SET Condition = 'VersionNT64' WHERE Component = 'TaskDefinitionWow64'")

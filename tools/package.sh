@@ -111,8 +111,10 @@ for arch in "${architectures[@]}"; do
             "${timestamp[@]}" -in "$msi" -out "$msi.signed" >/dev/null || { rm -f "$package"/*.msi*; exit 1; }
         mv "$msi.signed" "$msi"
     fi
+    other=()
+    [ "$arch" != x64 ] || other=("$package/$name-x86.msi")
     if [ "${QUENMOOR_MSI_CYCLE:-1}" != 0 ] && ! bash tests/windows/msi_cycle.sh "$arch" \
-        "build/${preset[$arch]}/msi-wineprefix" "$msi" "$faq" "$portal"; then
+        "build/${preset[$arch]}/msi-wineprefix" "$msi" "$faq" "$portal" "${other[@]}"; then
         echo "the $arch MSI package failed its install cycle under Wine; no package was left" >&2
         rm -f "$package"/*.msi*
         exit 1

@@ -3,7 +3,8 @@
 # under Wine, in a fresh prefix (a 32-bit one for x86, as on 32-bit Windows), everything quiet
 # (/qn): install an older version (0.9.0.0, built here from the package's own files), upgrade it
 # with the package, install the package a second time and repair it, try the older one again
-# (refused), remove it. Between the steps: the program at its path, one task registered from
+# (refused), and, when given, the other architecture's package (refused while this one is
+# installed), remove it. Between the steps: the program at its path, one task registered from
 # the installed definition whose command is that path, one product in Add/Remove Programs with
 # name, publisher and version, the installed program updating a sample profile; after removal
 # neither files nor task nor product.
@@ -13,12 +14,14 @@
 # definition the task was registered from. The x86 package's definition for 64-bit Windows is
 # never installed in a 32-bit prefix; tools/check-msi.sh checks the tables that choose it.
 #
-# Usage: msi_cycle.sh x86|x64 PREFIX PACKAGE FAQ_LINK PORTAL_LINK
+# Usage: msi_cycle.sh x86|x64 PREFIX PACKAGE FAQ_LINK PORTAL_LINK [OTHER_PACKAGE]
+#   OTHER_PACKAGE  the other architecture's package; only a 64-bit prefix takes both, so
+#                  tools/package.sh gives the x86 package to the x64 cycle
 # Exits 0 when every check passed, 1 when one failed.
 set -euo pipefail
 
-if [ "$#" -ne 5 ]; then
-    echo "usage: $0 x86|x64 PREFIX PACKAGE FAQ_LINK PORTAL_LINK" >&2
+if [ "$#" -ne 5 ] && [ "$#" -ne 6 ]; then
+    echo "usage: $0 x86|x64 PREFIX PACKAGE FAQ_LINK PORTAL_LINK [OTHER_PACKAGE]" >&2
     exit 2
 fi
 arch=$1 faq=$4 portal=$5
@@ -68,6 +71,7 @@ bash "$here/wine_prefix.sh" start
 drive="$WINEPREFIX/drive_c"
 cp "$package" "$drive/quenmoor-update.msi"
 cp "$work/older.msi" "$drive/quenmoor-update-older.msi"
+[ "$#" -lt 6 ] || cp "$6" "$drive/quenmoor-update-other.msi"
 folder="$drive/Program Files/Quenmoor Update"
 program_path='C:\Program Files\Quenmoor Update\quenmoor-update.exe'
 tasks="$drive/windows/system32/tasks"
@@ -176,6 +180,13 @@ step="installing version 0.9.0.0 over $version"
 msiexec 1603 /i 'C:\quenmoor-update-older.msi'
 expect_product "$product" "$version"
 expect_installed
+
+if [ "$#" -eq 6 ]; then
+    step="installing the other architecture's package beside this one"
+    msiexec 1603 /i 'C:\quenmoor-update-other.msi'
+    expect_product "$product" "$version"
+    expect_installed
+fi
 
 step="removing version $version"
 msiexec 0 /x 'C:\quenmoor-update.msi'
