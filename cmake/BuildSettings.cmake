@@ -5,6 +5,12 @@ set(QUENMOOR_FAQ_HOST "www.ostrel.example"
     CACHE STRING "Host name of the maker's public web site (the FAQ link is https://HOST/faq/)")
 set(QUENMOOR_PORTAL_HOST "portal.ostrel.example"
     CACHE STRING "Host name of the maker's billing portal (https://HOST/?h=%hash%&u=%user%)")
+# Who the Windows programs and packages name as their maker: the version record's CompanyName and
+# LegalCopyright, and the publisher that Add/Remove Programs shows.
+set(QUENMOOR_PUBLISHER "Ostrel"
+    CACHE STRING "Publisher named in the Windows programs' version record and the packages")
+set(QUENMOOR_COPYRIGHT "Copyright (C) 2026 ${QUENMOOR_PUBLISHER}"
+    CACHE STRING "Copyright notice of the Windows programs' version record")
 set(QUENMOOR_DRIVE_ROOT "/"
     CACHE PATH "POSIX builds only: the directory that stands for the drive root C:\\")
 
@@ -30,6 +36,15 @@ endfunction()
 
 quenmoor_require_host_name(QUENMOOR_FAQ_HOST)
 quenmoor_require_host_name(QUENMOOR_PORTAL_HOST)
+
+# The publisher and copyright go into resource scripts and package sources as they are: printable
+# ASCII without quotes, backslashes or markup characters, so they need no escaping anywhere.
+foreach(variable QUENMOOR_PUBLISHER QUENMOOR_COPYRIGHT)
+    if(NOT "${${variable}}" MATCHES "^[ -~]+$" OR "${${variable}}" MATCHES "[\"\\\\<>&]")
+        message(FATAL_ERROR "${variable} must be printable ASCII without quotes, backslashes, "
+                            "<, > or &, not '${${variable}}'.")
+    endif()
+endforeach()
 
 if(NOT WIN32)
     if(NOT IS_ABSOLUTE "${QUENMOOR_DRIVE_ROOT}" OR QUENMOOR_DRIVE_ROOT MATCHES "[\"\\\\]")

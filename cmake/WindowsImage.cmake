@@ -33,3 +33,25 @@ add_link_options("LINKER:--dynamicbase" "LINKER:--nxcompat")
 if(QUENMOOR_WINDOWS_ARCH STREQUAL "x64")
     add_link_options("LINKER:--high-entropy-va")
 endif()
+
+# Every Windows program of the project carries the same manifest (app/program.manifest: run as
+# the invoker, made for Windows 7 to 11) and a version record naming the program:
+#   quenmoor_add_program_resources(TARGET "What the program is, in a few words")
+# The program's file name is the target's name.
+set(QUENMOOR_PRODUCT_NAME "Quenmoor Update")
+if(CMAKE_BUILD_TYPE STREQUAL "Debug")
+    set(QUENMOOR_VERSION_FILE_FLAGS VS_FF_DEBUG)
+else()
+    set(QUENMOOR_VERSION_FILE_FLAGS 0)
+endif()
+function(quenmoor_add_program_resources target description)
+    enable_language(RC)
+    set(QUENMOOR_PROGRAM_NAME "${target}")
+    set(QUENMOOR_PROGRAM_DESCRIPTION "${description}")
+    set(QUENMOOR_MANIFEST "${PROJECT_SOURCE_DIR}/app/program.manifest")
+    set(script "${QUENMOOR_GENERATED_DIR}/app/${target}.rc")
+    configure_file("${PROJECT_SOURCE_DIR}/app/program_resources.rc.in" "${script}" @ONLY)
+    # windres reads the manifest, which CMake's dependency scan of the script does not see.
+    set_source_files_properties("${script}" PROPERTIES OBJECT_DEPENDS "${QUENMOOR_MANIFEST}")
+    target_sources(${target} PRIVATE "${script}")
+endfunction()

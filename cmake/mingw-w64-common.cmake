@@ -20,7 +20,9 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # The shipped release carries no symbols; debug builds keep them for gdb under Wine.
 set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
 
-find_program(QUENMOOR_WINE NAMES wine wine64)
+# Wine is started through tests/windows/bin/wine, which picks the loader for the prefix.
+find_program(QUENMOOR_WINE NAMES wine)
 if(QUENMOOR_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR "${QUENMOOR_WINE}")
+    cmake_path(SET CMAKE_CROSSCOMPILING_EMULATOR NORMALIZE
+               "${CMAKE_CURRENT_LIST_DIR}/../tests/windows/bin/wine")
 endif()

@@ -18,6 +18,7 @@ done
 # A throwaway Wine prefix inside the build tree; one wineserver serves every case and is stopped
 # at the end.
 export WINEPREFIX="$PWD/build/windows-bench/wineprefix" WINEDEBUG=-all
+export PATH="$PWD/tests/windows/bin:$PATH"  # the Wine loader that fits the prefix
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 unset DISPLAY WAYLAND_DISPLAY
 wineboot --init >/dev/null 2>&1

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the Windows Installer package of one architecture with wixl, from the program and the
 # task definition as they ship in the ZIP, and checks its tables (tools/check-msi.sh).
-# Usage: build-msi.sh x86|x64 PROGRAM TASK_XML VERSION OUTPUT
+# Usage: build-msi.sh x86|x64 PROGRAM TASK_XML VERSION PUBLISHER OUTPUT
 #   PROGRAM    quenmoor-update.exe of that architecture (signed, when the release is)
 #   TASK_XML   the shipped task definition (UTF-16 or UTF-8); the package's copy names the
 #              program where the package installs it
 #   VERSION    four numbers, e.g. 1.0.0.0; Windows Installer compares the first three
+#   PUBLISHER  the maker that Add/Remove Programs shows (the programs' CompanyName)
 #   OUTPUT     the .msi to write; on any failure nothing is left there
 #
 # The same inputs and SOURCE_DATE_EPOCH give the same bytes: the upgrade code is fixed per
@@ -14,11 +15,11 @@
 # its code), and the summary information's times are SOURCE_DATE_EPOCH.
 set -euo pipefail
 
-if [ "$#" -ne 5 ]; then
-    echo "usage: $0 x86|x64 PROGRAM TASK_XML VERSION OUTPUT" >&2
+if [ "$#" -ne 6 ]; then
+    echo "usage: $0 x86|x64 PROGRAM TASK_XML VERSION PUBLISHER OUTPUT" >&2
     exit 2
 fi
-arch=$1 program=$2 task=$3 version=$4 output=$5
+arch=$1 program=$2 task=$3 version=$4 publisher=$5 output=$6
 here=$(cd "$(dirname "$0")" && pwd)
 wxs="$here/../packaging/quenmoor-update.wxs"
 
@@ -39,6 +40,7 @@ if ! [[ $version =~ ^([0-9]+)\.([0-9]+)\.([0-9]+)\.([0-9]+)$ ]] || [ "${BASH_REM
     [ "${BASH_REMATCH[2]}" -gt 255 ] || [ "${BASH_REMATCH[3]}" -gt 65535 ]; then
     fail "version $version is not four numbers that Windows Installer accepts (255.255.65535.N at most)"
 fi
+[ -n "$publisher" ] || fail "no publisher"
 
 # Fixed for ever: Windows Installer finds the installed product to upgrade by them.
 declare -A upgrade_code=([x86]=7C4D2E61-3B0A-4F8E-9D15-6A2C8B3E0F41 [x64]=2E9B5A73-C61D-4A07-8F3E-B4D0C9152A68)
@@ -91,7 +93,7 @@ files_sum=$(cd "$work/files" && sha256sum -- * | sha256sum | cut -c1-64)
     "component $arch program" "component $arch task" "component $arch task wow64")
 # wixl takes the files' paths relative to the folder it runs in.
 (cd "$work/files" && TZ=UTC wixl --arch "$arch" -o ../package.msi \
-    -D "Arch=$arch" -D "Version=$version" -D "Manufacturer=Quenmoor" -D "TaskName=Quenmoor update" \
+    -D "Arch=$arch" -D "Version=$version" -D "Manufacturer=$publisher" -D "TaskName=Quenmoor update" \
     -D "ProductCode=$product_code" -D "UpgradeCode=${upgrade_code[$arch]}" -D "OtherUpgradeCode=${upgrade_code[$other]}" \
     -D "ProgramFilesFolder=$program_files" -D "SystemFolder=$system" -D "Win64=$win64" \
     -D "ProgramComponent=$program_component" -D "TaskComponent=$task_component" \
@@ -120,12 +122,12 @@ if [ "$arch" = x86 ]; then
         -q "UPDATE Component SET Condition = 'VersionNT64' WHERE Component = 'TaskDefinitionWow64'")
 fi
 msibuild "$work/package.msi" "${queries[@]}" \
-    -s "Quenmoor Update $version ($arch)" Quenmoor "$template" "{$package_code}" ||
+    -s "Quenmoor Update $version ($arch)" "$publisher" "$template" "{$package_code}" ||
     fail "msibuild could not complete the package"
 python3 "$here/msi_stamp_times.py" "$work/package.msi" "$SOURCE_DATE_EPOCH" ||
     fail "could not set the package's summary times"
 
-bash "$here/check-msi.sh" "$work/package.msi" "$arch" "$version" ||
+bash "$here/check-msi.sh" "$work/package.msi" "$arch" "$version" "$publisher" ||
     fail "the package failed its check (above); nothing was written to $output"
 mv "$work/package.msi" "$output"
 built=true

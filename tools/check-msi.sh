@@ -3,15 +3,15 @@
 # export): what it installs where, that the task is registered from the installed definition
 # and deleted on removal, in the right places of the installation script, the upgrade rules and
 # the summary information. Every failed check is named; the status is 1 when any failed.
-# Usage: check-msi.sh PACKAGE x86|x64 VERSION
+# Usage: check-msi.sh PACKAGE x86|x64 VERSION PUBLISHER
 # SOURCE_DATE_EPOCH, when set, must be the package's creation and last-save time.
 set -euo pipefail
 
-if [ "$#" -ne 3 ]; then
-    echo "usage: $0 PACKAGE x86|x64 VERSION" >&2
+if [ "$#" -ne 4 ]; then
+    echo "usage: $0 PACKAGE x86|x64 VERSION PUBLISHER" >&2
     exit 2
 fi
-package=$1 arch=$2 version=$3
+package=$1 arch=$2 version=$3 publisher=$4
 failures=0
 fail() {
     echo "FAIL ($package): $*" >&2
@@ -64,7 +64,7 @@ expect_order() { # ACTION... in the order the installation runs them
 
 task='Quenmoor update'
 expect_row Property "name shown by Add/Remove Programs" ProductName "Quenmoor Update"
-expect_row Property "publisher shown by Add/Remove Programs" Manufacturer Quenmoor
+expect_row Property "publisher shown by Add/Remove Programs" Manufacturer "$publisher"
 expect_row Property "version" ProductVersion "$version"
 expect_row Property "per-machine installation" ALLUSERS 1
 expect_row Directory "installation folder" INSTALLFOLDER "$program_files" "Quenmoor Update"

@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
 # Proves what an administrator is told about the release, on the committed sources (HEAD):
 # 1. Reproducible: two fresh clones, in folders of different names, packed one after the other,
-#    give byte-identical programs, task definitions, checksums and ZIP.
+#    give byte-identical programs, task definitions, checksums, ZIP and MSI packages.
 # 2. Signed: tools/package.sh, given a code-signing certificate (a throwaway self-signed one made
-#    here), signs both programs of the first clone; the signatures verify against that
-#    certificate, the signed programs pass the checks under Wine (package.sh runs them on the
-#    files as shipped), and with the signature removed each program is byte for byte the
-#    second clone's unsigned build: the check an administrator can make by rebuilding.
-# The signed package is then copied to build/package.
+#    here), signs both programs and both MSI packages of the first clone; the signatures verify
+#    against that certificate, the signed programs pass the checks under Wine and the signed
+#    MSI packages their install cycle (package.sh runs them on the files as shipped; the other
+#    packings leave the cycle out), and with the signature removed each program is byte for
+#    byte the second clone's unsigned build: the check an administrator can make by rebuilding.
+# 3. Named for what it is (the ZIP and the MSI packages alike): the default build is
+#    "-unconfigured", the throwaway-signed one
+#    "-testsigned"; a build with real-looking link hosts has the plain name and a release record
+#    naming those hosts and the commit. Certificates issued by another keep the plain name.
+# Nothing is left in build/package: every package made here is a test package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/release_identity.sh
 
 bash tools/install-dependencies.sh >/dev/null
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
@@ -20,6 +26,23 @@ work=build/release-check
 rm -rf "$work"
 mkdir -p "$work"
 unset QUENMOOR_SIGN_PKCS12 QUENMOOR_SIGN_PASSWORD QUENMOOR_SIGN_TIMESTAMP_URL
+commit=$(git rev-parse HEAD)
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# The one ZIP and the two MSI packages that the last packing of the clone in FOLDER made, which
+# must be named NAME.zip, NAME-x86.msi and NAME-x64.msi.
+expect_package() {
+    local folder=$1 name=$2 zips msis
+    zips=("$folder"/build/package/*.zip)
+    msis=("$folder"/build/package/*.msi)
+    [ "${#zips[@]}" -eq 1 ] && [ "$(basename "${zips[0]}")" = "$name.zip" ] &&
+        [ "${msis[*]##*/}" = "$name-x64.msi $name-x86.msi" ] ||
+        fail "expected the packages $name.zip, $name-x64.msi and $name-x86.msi, found: $(cd "$folder/build/package" && echo *)"
+}
 
 # Packs a fresh clone of HEAD in FOLDER and unpacks its ZIP into FOLDER/unpacked.
 pack_clone() {
@@ -31,6 +54,7 @@ pack_clone() {
         cat "$folder.log"
         exit 1
     }
+    expect_package "$folder" quenmoor-update-1.0.0.0-unconfigured-windows
     (cd "$folder/build/package" && sha256sum -- *.zip *.zip.sha256 *.msi *.msi.sha256) >"$folder.sums"
     mkdir "$folder/unpacked"
     unzip -q "$folder"/build/package/*.zip -d "$folder/unpacked"
@@ -43,54 +67,102 @@ pack_clone "$work/second-build-folder"
 echo "== SHA-256 of every artifact:"
 cat "$work/first.sums"
 if ! diff "$work/first.sums" "$work/second-build-folder.sums"; then
-    echo "FAIL: two builds of the same commit differ (above: first, then second)" >&2
-    exit 1
+    fail "two builds of the same commit differ (above: first, then second)"
 fi
-echo "reproducible: both builds are byte-identical"
+echo "reproducible: both builds are byte-identical; the default build is named unconfigured"
 
-echo "== signing with a throwaway certificate"
+# A throwaway code-signing certificate in KEY/NAME.p12, with the password in KEY/password:
+# self-signed, or issued by the certificate authority KEY/ca when ISSUED is "issued".
 key="$work/signing"
 mkdir -m 0700 "$key"
-openssl req -x509 -newkey rsa:3072 -sha256 -days 2 -nodes -subj "/CN=Quenmoor CI throwaway" \
-    -addext "keyUsage=critical,digitalSignature" -addext "extendedKeyUsage=codeSigning" \
-    -addext "basicConstraints=critical,CA:FALSE" \
-    -keyout "$key/key.pem" -out "$key/certificate.pem" 2>/dev/null
-password=$(openssl rand -hex 16)
-openssl pkcs12 -export -inkey "$key/key.pem" -in "$key/certificate.pem" \
-    -out "$key/certificate.p12" -passout fd:3 3<<<"$password"
-QUENMOOR_SIGN_PKCS12="$PWD/$key/certificate.p12" QUENMOOR_SIGN_PASSWORD="$password" \
+openssl rand -hex 16 >"$key/password"
+make_certificate() {
+    local name=$1 issued=${2:-} issuer=()
+    local usage=(-addext "keyUsage=critical,digitalSignature"
+        -addext "extendedKeyUsage=codeSigning" -addext "basicConstraints=critical,CA:FALSE")
+    if [ "$issued" = issued ]; then
+        [ -f "$key/ca.pem" ] || openssl req -x509 -newkey rsa:2048 -sha256 -days 2 -nodes \
+            -subj "/CN=Quenmoor CI throwaway authority" -keyout "$key/ca-key.pem" \
+            -out "$key/ca.pem" 2>/dev/null
+        issuer=(-CA "$key/ca.pem" -CAkey "$key/ca-key.pem")
+    fi
+    openssl req -x509 -newkey rsa:3072 -sha256 -days 2 -nodes -subj "/CN=Quenmoor CI $name" \
+        "${usage[@]}" "${issuer[@]}" -keyout "$key/$name-key.pem" -out "$key/$name.pem" \
+        2>/dev/null
+    openssl pkcs12 -export -inkey "$key/$name-key.pem" -in "$key/$name.pem" \
+        -out "$key/$name.p12" -passout "file:$key/password"
+}
+
+echo "== the qualifiers of a package's name"
+make_certificate selfsigned
+make_certificate issued issued
+while read -r faq_host certificate expected; do
+    subject="" issuer=""
+    if [ "$certificate" != none ]; then
+        read_signing_certificate "$key/$certificate.p12" <"$key/password" ||
+            fail "cannot read $certificate.p12"
+        subject=$CERTIFICATE_SUBJECT issuer=$CERTIFICATE_ISSUER
+    fi
+    got=$(release_qualifiers "$faq_host" portal.maker.com "$subject" "$issuer")
+    [ "$got" = "${expected#=}" ] ||
+        fail "hosts $faq_host, certificate $certificate: qualifiers '$got', not '${expected#=}'"
+done <<'TABLE'
+www.maker.com          none        =
+www.maker.com          issued      =
+www.maker.com          selfsigned  =-testsigned
+www.ostrel.example     none        =-unconfigured
+help.maker.test        issued      =-unconfigured
+www.ostrel.example     selfsigned  =-unconfigured-testsigned
+TABLE
+echo "reserved hosts name a package unconfigured, self-signed certificates testsigned"
+
+echo "== signing with a throwaway self-signed certificate"
+QUENMOOR_SIGN_PKCS12="$PWD/$key/selfsigned.p12" QUENMOOR_SIGN_PASSWORD="$(cat "$key/password")" \
     bash "$work/first/tools/package.sh"
+expect_package "$work/first" quenmoor-update-1.0.0.0-unconfigured-testsigned-windows
 
 signed="$work/signed"
 mkdir "$signed"
 unzip -q "$work"/first/build/package/*.zip -d "$signed"
 for arch in x86 x64; do
     exe=$(echo "$signed"/*/"$arch"/quenmoor-update.exe)
-    if ! osslsigncode verify -in "$exe" -CAfile "$key/certificate.pem" >"$exe.verify" 2>&1; then
+    if ! osslsigncode verify -in "$exe" -CAfile "$key/selfsigned.pem" >"$exe.verify" 2>&1; then
         cat "$exe.verify"
-        echo "FAIL: the signature of $arch/quenmoor-update.exe does not verify" >&2
-        exit 1
+        fail "the signature of $arch/quenmoor-update.exe does not verify"
     fi
     osslsigncode remove-signature -in "$exe" -out "$exe.stripped" >/dev/null
     rebuilt=$(echo "$work"/second-build-folder/unpacked/*/"$arch"/quenmoor-update.exe)
-    if ! cmp -s "$exe.stripped" "$rebuilt"; then
-        echo "FAIL: $arch/quenmoor-update.exe without its signature differs from the rebuild" >&2
-        exit 1
-    fi
+    cmp -s "$exe.stripped" "$rebuilt" ||
+        fail "$arch/quenmoor-update.exe without its signature differs from the rebuild"
     echo "$arch: signature valid for the throwaway certificate; unsigned, identical to the rebuild"
 done
 for msi in "$work"/first/build/package/*.msi; do
-    if ! osslsigncode verify -in "$msi" -CAfile "$key/certificate.pem" >"$msi.verify" 2>&1; then
+    if ! osslsigncode verify -in "$msi" -CAfile "$key/selfsigned.pem" >"$msi.verify" 2>&1; then
         cat "$msi.verify"
-        echo "FAIL: the signature of ${msi##*/} does not verify" >&2
-        exit 1
+        fail "the signature of ${msi##*/} does not verify"
     fi
     echo "${msi##*/}: signature valid for the throwaway certificate"
 done
-(cd "$signed"/* && sha256sum --quiet -c SHA256SUMS) || {
-    echo "FAIL: SHA256SUMS does not match the signed files" >&2
+(cd "$signed"/* && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the signed files"
+thumbprint=$(openssl x509 -in "$key/selfsigned.pem" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')
+grep -q "^Thumbprint: *$thumbprint (SHA-1)" "$signed"/*/RELEASE.txt ||
+    fail "RELEASE.txt of the signed package does not name the certificate's thumbprint $thumbprint"
+
+echo "== packing with real-looking link hosts"
+QUENMOOR_MSI_CYCLE=0 bash "$work/first/tools/package.sh" -DQUENMOOR_FAQ_HOST=help.quenmoor-check.net \
+    -DQUENMOOR_PORTAL_HOST=portal.quenmoor-check.net >"$work/configured.log" 2>&1 || {
+    cat "$work/configured.log"
     exit 1
 }
-rm -rf build/package
-cp -r "$work/first/build/package" build/package
-echo "release checks passed; the signed package is in build/package"
+expect_package "$work/first" quenmoor-update-1.0.0.0-windows
+configured="$work/configured"
+mkdir "$configured"
+unzip -q "$work"/first/build/package/*.zip -d "$configured"
+for line in "Commit: *$commit\$" "FAQ link: *https://help.quenmoor-check.net/faq/\$" \
+    "Portal link: *https://portal.quenmoor-check.net/?h=%hash%&u=%user%\$" "Signed by: *unsigned\$"; do
+    tr -d '\r' <"$configured"/*/RELEASE.txt | grep -q "^$line" ||
+        fail "RELEASE.txt of the configured package lacks a line '$line'"
+done
+[ -s "$configured"/*/THIRD-PARTY-NOTICES.txt ] || fail "the package has no third-party notices"
+echo "configured hosts: plain name, RELEASE.txt names the hosts and commit $commit"
+echo "release checks passed; the packages made here are in $work"

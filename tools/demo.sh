@@ -6,10 +6,21 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/install-dependencies.sh
-cmake --preset demo >/dev/null
-cmake --build --preset demo >/dev/null
-cmake --preset windows-release >/dev/null
-cmake --build --preset windows-release >/dev/null
+
+# One line per build; the compiler's output goes to a log that is shown only when a build fails.
+mkdir -p build/logs
+build() {
+    local preset=$1 log="build/logs/demo-$1.log"
+    echo "building $2 (about a minute; log: $log)"
+    if ! { cmake --preset "$preset" && cmake --build --preset "$preset"; } >"$log" 2>&1; then
+        tail -n 30 "$log" >&2
+        echo "the build failed; its whole output is in $log" >&2
+        exit 1
+    fi
+}
+build demo "the native program"
+build windows-release "the Windows program"
+echo
 
 # Puts the sample profile under the drive folder ROOT, runs COMMAND and shows what changed.
 show_run() {
@@ -48,4 +59,4 @@ export WINEPREFIX="$PWD/build/demo/wineprefix" WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 trap 'bash tests/windows/wine_prefix.sh stop' EXIT
 bash tests/windows/wine_prefix.sh start
-show_run "$WINEPREFIX/drive_c" wine build/windows-release/app/quenmoor-update.exe
+show_run "$WINEPREFIX/drive_c" tests/windows/bin/wine build/windows-release/app/quenmoor-update.exe

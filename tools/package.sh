@@ -1,22 +1,29 @@
 #!/usr/bin/env bash
 # Builds quenmoor-update.exe for 32-bit (x86) and 64-bit (x64) Windows, signs both when a
-# certificate is given, checks the very files that ship (PE headers, the end-to-end cases under
-# Wine, the task definition under Wine's schtasks) and packs them with the deployment kit into
-#   build/package/quenmoor-update-VERSION-windows.zip   and   ...zip.sha256
+# certificate is given, checks the very files that ship (PE headers, manifest and version record,
+# the links against the release record, the end-to-end cases and the task definition under Wine)
+# and packs them with the deployment kit into
+#   build/package/quenmoor-update-VERSION[-unconfigured][-testsigned]-windows.zip   and   ...zip.sha256
+#
+# The name says what cannot be deployed: "-unconfigured" when a link host lies in a reserved
+# domain (the defaults are www.ostrel.example and portal.ostrel.example), "-testsigned" when the
+# signing certificate is self-signed. The ZIP's RELEASE.txt records the commit, the links, the
+# signer and the tools.
 #
 # Extra arguments go to CMake's configure step of both builds, e.g. -DQUENMOOR_FAQ_HOST=www.maker.com.
 # They are kept in the build folders' caches for later runs, so the links used are printed below.
 #
 # Signing (Authenticode, with osslsigncode) happens when QUENMOOR_SIGN_PKCS12 is set:
 #   QUENMOOR_SIGN_PKCS12          the PKCS#12 file holding the code-signing certificate and key
-#   QUENMOOR_SIGN_PASSWORD        its password (handed to osslsigncode through a pipe, never on
-#                                 a command line)
+#   QUENMOOR_SIGN_PASSWORD        its password (handed to osslsigncode and openssl through a
+#                                 pipe, never on a command line)
 #   QUENMOOR_SIGN_TIMESTAMP_URL   optional: an RFC 3161 time-stamp server
 #
 # The same commit always gives the same unsigned bytes: the builds carry no time stamp and no
 # build path, and the ZIP's file times are SOURCE_DATE_EPOCH (by default the commit's time).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source tools/release_identity.sh
 
 bash tools/install-dependencies.sh >/dev/null
 
@@ -37,36 +44,58 @@ for arch in "${architectures[@]}"; do
 done
 
 cache_value() { sed -n "s/^$2:[A-Z]*=//p" "build/${preset[$1]}/CMakeCache.txt"; }
-for setting in CMAKE_PROJECT_VERSION QUENMOOR_FAQ_HOST QUENMOOR_PORTAL_HOST; do
+for setting in CMAKE_PROJECT_VERSION QUENMOOR_FAQ_HOST QUENMOOR_PORTAL_HOST QUENMOOR_PUBLISHER; do
     if [ "$(cache_value x86 "$setting")" != "$(cache_value x64 "$setting")" ]; then
         echo "the two builds differ in $setting; configure both alike" >&2
         exit 1
     fi
 done
 version=$(cache_value x64 CMAKE_PROJECT_VERSION)
-faq="https://$(cache_value x64 QUENMOOR_FAQ_HOST)/faq/"
-portal="https://$(cache_value x64 QUENMOOR_PORTAL_HOST)/?h=%hash%&u=%user%"
+faq_host=$(cache_value x64 QUENMOOR_FAQ_HOST)
+portal_host=$(cache_value x64 QUENMOOR_PORTAL_HOST)
+faq="https://$faq_host/faq/"
+portal="https://$portal_host/?h=%hash%&u=%user%"
 echo "quenmoor-update $version"
 echo "  FAQ link:    $faq"
 echo "  portal link: $portal"
+reserved_host "$faq_host" || reserved_host "$portal_host" &&
+    echo "  a link host is reserved for examples: the package is named unconfigured"
 
-name="quenmoor-update-$version-windows"
+commit=$(git rev-parse HEAD 2>/dev/null) || commit="unknown (not a git checkout)"
+if [ -n "$(git status --porcelain --untracked-files=no 2>/dev/null)" ]; then
+    commit+=" with uncommitted changes"
+fi
+
+CERTIFICATE_SUBJECT="" CERTIFICATE_ISSUER="" CERTIFICATE_SHA1=""
+if [ -n "${QUENMOOR_SIGN_PKCS12:-}" ]; then
+    read_signing_certificate "$QUENMOOR_SIGN_PKCS12" < <(printf '%s' "${QUENMOOR_SIGN_PASSWORD:-}") || {
+        echo "cannot read the certificate in $QUENMOOR_SIGN_PKCS12 (wrong file or password?)" >&2
+        exit 1
+    }
+fi
+
+name="quenmoor-update-$version$(release_qualifiers "$faq_host" "$portal_host" \
+    "$CERTIFICATE_SUBJECT" "$CERTIFICATE_ISSUER")-windows"
 package=build/package
 stage="$package/$name"
 rm -rf "$package"
 mkdir -p "$stage"
-cp docs/DEPLOYMENT.md "$stage/"
+
+# Plain text for Windows: CRLF line ends, so that every Notepad shows the lines.
+crlf() { sed 's/\r*$/\r/' "$@"; }
+crlf docs/DEPLOYMENT.md >"$stage/DEPLOYMENT.txt"
+bash tools/third-party-notices.sh | crlf >"$stage/THIRD-PARTY-NOTICES.txt"
 for arch in "${architectures[@]}"; do
     mkdir "$stage/$arch"
     cp "build/${preset[$arch]}/app/quenmoor-update.exe" "$stage/$arch/"
     # Task Scheduler writes its definitions as UTF-16 with a byte-order mark and CRLF line ends;
     # shipped the same way, the file suits every schtasks that reads them.
-    { printf '\xff\xfe' && sed 's/$/\r/' docs/quenmoor-update.task.xml |
-        iconv -f UTF-8 -t UTF-16LE; } >"$stage/$arch/quenmoor-update.task.xml"
+    { printf '\xff\xfe' && crlf docs/quenmoor-update.task.xml | iconv -f UTF-8 -t UTF-16LE; } \
+        >"$stage/$arch/quenmoor-update.task.xml"
 done
 
+timestamp=()
 if [ -n "${QUENMOOR_SIGN_PKCS12:-}" ]; then
-    timestamp=()
     [ -z "${QUENMOOR_SIGN_TIMESTAMP_URL:-}" ] || timestamp=(-ts "$QUENMOOR_SIGN_TIMESTAMP_URL")
     for arch in "${architectures[@]}"; do
         exe="$stage/$arch/quenmoor-update.exe"
@@ -75,19 +104,70 @@ if [ -n "${QUENMOOR_SIGN_PKCS12:-}" ]; then
             -h sha256 -n "quenmoor-update" "${timestamp[@]}" -in "$exe" -out "$exe.signed" >/dev/null
         mv "$exe.signed" "$exe"
     done
-    echo "signed both programs with the certificate in $QUENMOOR_SIGN_PKCS12"
+    echo "signed both programs as $CERTIFICATE_SUBJECT (SHA-1 $CERTIFICATE_SHA1)"
 else
     echo "unsigned: set QUENMOOR_SIGN_PKCS12 (and QUENMOOR_SIGN_PASSWORD) to sign the programs"
 fi
 
+package_version() { dpkg-query -W -f='${Version}' "$1" 2>/dev/null || echo "not installed"; }
+{
+    echo "quenmoor-update $version"
+    echo
+    echo "Commit:         $commit"
+    echo "Commit time:    $(date -u -d "@$SOURCE_DATE_EPOCH" +%Y-%m-%dT%H:%M:%SZ)"
+    echo "FAQ link:       $faq"
+    echo "Portal link:    $portal"
+    if [ -n "$CERTIFICATE_SHA1" ]; then
+        echo "Signed by:      $CERTIFICATE_SUBJECT"
+        echo "Issued by:      $CERTIFICATE_ISSUER"
+        echo "Thumbprint:     $CERTIFICATE_SHA1 (SHA-1)"
+        if [ "${#timestamp[@]}" -gt 0 ]; then
+            echo "Time stamp:     applied by $QUENMOOR_SIGN_TIMESTAMP_URL"
+        else
+            echo "Time stamp:     none (the signature is valid while the certificate is)"
+        fi
+        echo "osslsigncode:   $(osslsigncode --version 2>&1 | head -1 | sed 's/,.*//')"
+    else
+        echo "Signed by:      unsigned"
+        echo "Time stamp:     none"
+        echo "osslsigncode:   not used"
+    fi
+    for arch in "${architectures[@]}"; do
+        compiler=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' \
+            "build/${preset[$arch]}"/CMakeFiles/*/CMakeCXXCompiler.cmake)
+        compiler_package=$(dpkg-query -S "$compiler" 2>/dev/null | cut -d: -f1 | head -1)
+        echo "Compiler $arch:   $(basename "$compiler"), $compiler_package $(package_version "$compiler_package")"
+    done
+    echo "mingw-w64:      $(package_version mingw-w64-common)"
+    echo "Notices:        THIRD-PARTY-NOTICES.txt (the runtime libraries linked into the programs)"
+} | crlf >"$stage/RELEASE.txt"
+
+# The release record must tell the truth: its links are the ones built into each program (as
+# UTF-16 text) and the ones an end-to-end run writes into a profile.
+record_value() { sed -n "s/^$1: *//p" "$stage/RELEASE.txt" | tr -d '\r'; }
+record_faq=$(record_value "FAQ link")
+record_portal=$(record_value "Portal link")
+
 # The checks run on the files as they ship, signature included.
+run_under_wine=()
 for arch in "${architectures[@]}"; do
     exe="$stage/$arch/quenmoor-update.exe"
     cmake -D "OBJDUMP=$(cache_value "$arch" CMAKE_OBJDUMP)" -D "PROGRAM=$exe" -D "ARCH=$arch" \
         -D NOTE=docs/DEPLOYMENT.md -P tests/windows/check_pe_headers.cmake
+    built_in=$(strings -el "$exe" | grep '^https://' | LC_ALL=C sort)
+    if [ "$built_in" != "$(printf '%s\n' "$record_faq" "$record_portal" | LC_ALL=C sort)" ]; then
+        echo "FAIL: the links in $arch/quenmoor-update.exe are not those of RELEASE.txt:" >&2
+        echo "$built_in" >&2
+        exit 1
+    fi
+    if [ "$arch" = x86 ] && ! reason=$(bash tests/windows/host_runs_32bit.sh); then
+        echo "warning: the x86 release was not checked under Wine: $reason" >&2
+        continue
+    fi
+    run_under_wine+=("$arch")
     status=0
     bash tests/windows/check_on_wine.sh "$arch" "build/${preset[$arch]}/wineprefix" "$exe" \
-        "$stage/$arch/quenmoor-update.task.xml" "$faq" "$portal" || status=$?
+        "$stage/$arch/quenmoor-update.task.xml" "$record_faq" "$record_portal" || status=$?
     case $status in
     0) ;;
     77) echo "warning: the read-only profile case could not run on this machine (see above)" >&2 ;;
@@ -97,14 +177,16 @@ for arch in "${architectures[@]}"; do
         ;;
     esac
 done
+echo "RELEASE.txt names the links built into both programs and written under Wine by:" \
+    "${run_under_wine[*]:-none}"
 
-# Windows Installer packages, one per architecture, beside the ZIP: built from the files as they
-# ship, signed like the programs, then installed, upgraded and removed under Wine
-# (tests/windows/msi_cycle.sh; QUENMOOR_MSI_CYCLE=0 leaves the cycle out).
+# Windows Installer packages, one per architecture, beside the ZIP and named like it: built from
+# the files as they ship, signed like the programs, then installed, upgraded and removed under
+# Wine (tests/windows/msi_cycle.sh; QUENMOOR_MSI_CYCLE=0 leaves the cycle out).
 for arch in "${architectures[@]}"; do
     msi="$package/$name-$arch.msi"
-    bash tools/build-msi.sh "$arch" "$stage/$arch/quenmoor-update.exe" \
-        "$stage/$arch/quenmoor-update.task.xml" "$version" "$msi" || { rm -f "$package"/*.msi*; exit 1; }
+    bash tools/build-msi.sh "$arch" "$stage/$arch/quenmoor-update.exe" "$stage/$arch/quenmoor-update.task.xml" \
+        "$version" "$(cache_value x64 QUENMOOR_PUBLISHER)" "$msi" || { rm -f "$package"/*.msi*; exit 1; }
     if [ -n "${QUENMOOR_SIGN_PKCS12:-}" ]; then
         osslsigncode sign -pkcs12 "$QUENMOOR_SIGN_PKCS12" \
             -readpass <(printf '%s' "${QUENMOOR_SIGN_PASSWORD:-}") -h sha256 -n "Quenmoor Update" \
@@ -113,24 +195,28 @@ for arch in "${architectures[@]}"; do
     fi
     other=()
     [ "$arch" != x64 ] || other=("$package/$name-x86.msi")
-    if [ "${QUENMOOR_MSI_CYCLE:-1}" != 0 ] && ! bash tests/windows/msi_cycle.sh "$arch" \
-        "build/${preset[$arch]}/msi-wineprefix" "$msi" "$faq" "$portal" "${other[@]}"; then
+    if [ "${QUENMOOR_MSI_CYCLE:-1}" = 0 ]; then
+        :
+    elif [ "$arch" = x86 ] && ! reason=$(bash tests/windows/host_runs_32bit.sh); then
+        echo "warning: the x86 MSI package's install cycle under Wine did not run: $reason" >&2
+    elif ! bash tests/windows/msi_cycle.sh "$arch" "build/${preset[$arch]}/msi-wineprefix" "$msi" \
+        "$record_faq" "$record_portal" "${other[@]}"; then
         echo "the $arch MSI package failed its install cycle under Wine; no package was left" >&2
         rm -f "$package"/*.msi*
         exit 1
     fi
-    (cd "$package" && sha256sum "${msi##*/}" >"${msi##*/}.sha256")
+    (cd "$package" && sha256sum "${msi##*/}" | crlf >"${msi##*/}.sha256")
 done
 
 # A ZIP of the same files is the same bytes: fixed order, times, permissions and time zone, and
 # no extra fields (owner ids, precise times) or folder entries.
 (
     cd "$stage"
-    files=(DEPLOYMENT.md)
+    files=(DEPLOYMENT.txt RELEASE.txt THIRD-PARTY-NOTICES.txt)
     for arch in "${architectures[@]}"; do
         files+=("$arch/quenmoor-update.exe" "$arch/quenmoor-update.task.xml")
     done
-    sha256sum "${files[@]}" >SHA256SUMS
+    sha256sum "${files[@]}" | crlf >SHA256SUMS
     files+=(SHA256SUMS)
     chmod 0644 "${files[@]}"
     touch -h -d "@$SOURCE_DATE_EPOCH" "${files[@]}"
@@ -138,7 +224,7 @@ done
     for file in "${files[@]}"; do
         echo "$name/$file"
     done | LC_ALL=C sort | TZ=UTC zip -q -X -D "$name.zip" -@
-    sha256sum "$name.zip" >"$name.zip.sha256"
+    sha256sum "$name.zip" | crlf >"$name.zip.sha256"
 )
 rm -rf "$stage"
 echo "packed $package/$name.zip:"

@@ -12,6 +12,7 @@ if [ "$#" -ne 6 ]; then
 fi
 arch=$1 program=$3 task=$4 faq=$5 portal=$6
 here=$(cd "$(dirname "$0")" && pwd)
+PATH="$here/bin:$PATH"
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 WINEPREFIX=$(realpath -m "$2")
 case $arch in

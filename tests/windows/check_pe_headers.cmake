@@ -4,7 +4,9 @@
 #   installed beside it;
 # - reproducible: no link time stamp in the file header;
 # - hardened: ASLR (DYNAMIC_BASE with relocations, HIGH_ENTROPY_VA on x64) and DEP (NX_COMPAT);
-# - made for the oldest Windows that the deployment note states (the subsystem version).
+# - made for the oldest Windows that the deployment note states (the subsystem version);
+# - with its application manifest (run as the invoker, never elevated; made for Windows 7 to 11)
+#   and a version record that names the program, its product and its maker.
 # Usage: cmake -D OBJDUMP=<mingw objdump> -D PROGRAM=<file.exe> -D ARCH=x86|x64
 #              -D NOTE=<docs/DEPLOYMENT.md> -P check_pe_headers.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -117,6 +119,68 @@ else()
     endif()
 endif()
 
+# The resources, read with icoutils' wrestool: the manifest (type 24, ID 1) as text, and the
+# version record (type 16) as bytes, one "xx " token per byte so that UTF-16 text matches only
+# at byte boundaries.
+find_program(WRESTOOL wrestool)
+if(NOT WRESTOOL)
+    message(FATAL_ERROR "wrestool (Debian package icoutils) is needed to read the resources")
+endif()
+execute_process(COMMAND "${WRESTOOL}" -x --raw --type=24 --name=1 "${PROGRAM}"
+                OUTPUT_VARIABLE manifest ERROR_QUIET)
+if(manifest STREQUAL "")
+    list(APPEND problems "no application manifest (resource type 24, ID 1)")
+else()
+    if(NOT manifest MATCHES "<requestedExecutionLevel[^>]*level=\"asInvoker\""
+       OR NOT manifest MATCHES "<requestedExecutionLevel[^>]*uiAccess=\"false\"")
+        list(APPEND problems "the manifest does not ask to run as the invoker without UI access "
+                             "(requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\")")
+    endif()
+    set(supported_os "Windows 7=35138b9a-5d96-4fbd-8e2d-a2440225f93a"
+                     "Windows 8=4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38"
+                     "Windows 8.1=1f676c76-80e1-4239-95bb-83d0f6d0da78"
+                     "Windows 10 and 11=8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a")
+    foreach(entry IN LISTS supported_os)
+        string(REGEX MATCH "^([^=]+)=(.+)$" _ "${entry}")
+        set(windows "${CMAKE_MATCH_1}")
+        if(NOT manifest MATCHES "<supportedOS Id=\"{${CMAKE_MATCH_2}}\"")
+            list(APPEND problems "the manifest lacks the supportedOS entry of ${windows}")
+        endif()
+    endforeach()
+endif()
+
+# "Text" as the tokens of its UTF-16LE bytes.
+function(utf16_tokens text result)
+    string(HEX "${text}" hex)
+    string(REGEX REPLACE "(..)" "\\1 00 " tokens "${hex}")
+    set(${result} "${tokens}" PARENT_SCOPE)
+endfunction()
+set(version_file "${PROGRAM}.version-record")
+execute_process(COMMAND "${WRESTOOL}" -x --raw --type=16 "${PROGRAM}" OUTPUT_FILE "${version_file}"
+                ERROR_QUIET)
+file(READ "${version_file}" record HEX)
+file(REMOVE "${version_file}")
+string(REGEX REPLACE "(..)" "\\1 " record "${record}")
+get_filename_component(file_name "${PROGRAM}" NAME)
+get_filename_component(program_name "${PROGRAM}" NAME_WE)
+# A string's key, its terminating NUL, at most one unit of padding, then its value.
+foreach(key CompanyName LegalCopyright ProductName FileDescription OriginalFilename InternalName)
+    utf16_tokens("${key}" key_tokens)
+    if(key STREQUAL "OriginalFilename")
+        utf16_tokens("${file_name}" value_tokens)
+        set(wanted "${file_name}")
+    elseif(key STREQUAL "InternalName")
+        utf16_tokens("${program_name}" value_tokens)
+        set(wanted "${program_name}")
+    else()
+        set(value_tokens "([2-7][0-9a-f] 00 )+")
+        set(wanted "a printable value")
+    endif()
+    if(NOT record MATCHES "${key_tokens}00 00 (00 00 )?${value_tokens}00 00 ")
+        list(APPEND problems "the version record lacks ${key} with ${wanted}")
+    endif()
+endforeach()
+
 list(JOIN imported ", " imported_text)
 list(JOIN mitigations ", " mitigation_text)
 if(problems)
@@ -124,4 +188,5 @@ if(problems)
     message(FATAL_ERROR "${PROGRAM} (imports ${imported_text}):\n  ${problem_text}")
 endif()
 message(STATUS "${PROGRAM}: ${ARCH} console program with wmain, imports only ${imported_text}, "
-               "no time stamp, ${mitigation_text}, for Windows NT ${stated} and later")
+               "no time stamp, ${mitigation_text}, for Windows NT ${stated} and later, manifest "
+               "asInvoker for Windows 7 to 11, version record complete")

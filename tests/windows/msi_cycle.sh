@@ -28,6 +28,7 @@ arch=$1 faq=$4 portal=$5
 package=$(realpath "$3")
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
+PATH="$here/bin:$PATH"
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 WINEPREFIX=$(realpath -m "$2")
 case $arch in
@@ -48,11 +49,12 @@ fail() {
     failures=$((failures + 1))
 }
 
-version=$(msiinfo export "$package" Property | tr -d '\r' | awk -F '\t' '$1 == "ProductVersion" { print $2 }')
-env -u SOURCE_DATE_EPOCH bash "$root/tools/check-msi.sh" "$package" "$arch" "$version" >/dev/null ||
+property() { msiinfo export "$1" Property | tr -d '\r' | awk -F '\t' -v p="$2" '$1 == p { print $2 }'; }
+version=$(property "$package" ProductVersion)
+publisher=$(property "$package" Manufacturer)
+product=$(property "$package" ProductCode)
+env -u SOURCE_DATE_EPOCH bash "$root/tools/check-msi.sh" "$package" "$arch" "$version" "$publisher" >/dev/null ||
     fail "tools/check-msi.sh"
-product_of() { msiinfo export "$1" Property | tr -d '\r' | awk -F '\t' '$1 == "ProductCode" { print $2 }'; }
-product=$(product_of "$package")
 
 # The older version: the package's own files in a package of version 0.9.0.0.
 mkdir "$work/files"
@@ -63,8 +65,8 @@ if [ ! -f "$shipped_program" ]; then
     exit 1
 fi
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-946684800} bash "$root/tools/build-msi.sh" "$arch" "$shipped_program" \
-    "$work/files/Quenmoor Update/quenmoor-update.task.xml" 0.9.0.0 "$work/older.msi" >/dev/null
-older_product=$(product_of "$work/older.msi")
+    "$work/files/Quenmoor Update/quenmoor-update.task.xml" 0.9.0.0 "$publisher" "$work/older.msi" >/dev/null
+older_product=$(property "$work/older.msi" ProductCode)
 
 rm -rf "$WINEPREFIX"
 bash "$here/wine_prefix.sh" start
@@ -99,8 +101,8 @@ products() {
 expect_product() { # CODE VERSION: the only product of that name
     local listed
     listed=$(products)
-    [ "$listed" = "$1 $2 Quenmoor" ] ||
-        fail "Add/Remove Programs lists '${listed//$'\n'/; }', not '$1 $2 Quenmoor'"
+    [ "$listed" = "$1 $2 $publisher" ] ||
+        fail "Add/Remove Programs lists '${listed//$'\n'/; }', not '$1 $2 $publisher'"
 }
 expect_installed() {
     cmp -s "$shipped_program" "$folder/quenmoor-update.exe" ||

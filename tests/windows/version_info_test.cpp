@@ -1,6 +1,6 @@
 // Reads the version resource of a built program through the Windows version API, the way
 // Explorer's Details tab and deployment tools do, and checks it against the project's version.
-// Usage: version_info_tests PROGRAM VERSION PRODUCT_NAME FILE_DESCRIPTION
+// Usage: version_info_tests PROGRAM VERSION PRODUCT_NAME FILE_DESCRIPTION COMPANY COPYRIGHT
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
@@ -17,6 +17,8 @@ struct Expected {
     std::wstring version;  // "major.minor.patch.tweak"
     std::wstring product_name;
     std::wstring file_description;
+    std::wstring company;
+    std::wstring copyright;
 };
 Expected expected;
 
@@ -39,6 +41,11 @@ std::vector<WORD> VersionNumbers(const std::wstring& text) {
         start = dot + 1;
     }
     return numbers.size() == 4 ? numbers : std::vector<WORD>{};
+}
+
+// The last part of a path: the program's file name, ".exe" included.
+std::wstring FileName(const std::wstring& path) {
+    return path.substr(path.find_last_of(L"\\/:") + 1);
 }
 
 // The whole version resource of the program, empty when it has none.
@@ -117,6 +124,7 @@ TEST_F(VersionResourceTest, FixedInfoHoldsTheProjectVersionOfAnApplication) {
 }
 
 TEST_F(VersionResourceTest, StringTableNamesTheProgramAndItsVersion) {
+    const std::wstring file = FileName(expected.program);
     const struct {
         const wchar_t* name;
         std::wstring value;
@@ -125,7 +133,10 @@ TEST_F(VersionResourceTest, StringTableNamesTheProgramAndItsVersion) {
         {L"ProductVersion", expected.version},
         {L"ProductName", expected.product_name},
         {L"FileDescription", expected.file_description},
-        {L"OriginalFilename", L"quenmoor-update.exe"},
+        {L"CompanyName", expected.company},
+        {L"LegalCopyright", expected.copyright},
+        {L"OriginalFilename", file},
+        {L"InternalName", file.substr(0, file.rfind(L'.'))},
     };
     for (const auto& entry : cases) {
         EXPECT_EQ(StringValue(entry.name), entry.value)
@@ -137,11 +148,13 @@ TEST_F(VersionResourceTest, StringTableNamesTheProgramAndItsVersion) {
 
 int wmain(int argc, wchar_t** argv) {
     testing::InitGoogleTest(&argc, argv);
-    if (argc != 5) {
-        std::fputws(L"usage: version_info_tests PROGRAM VERSION PRODUCT_NAME FILE_DESCRIPTION\n",
-                    stderr);
+    if (argc != 7) {
+        std::fputws(
+            L"usage: version_info_tests PROGRAM VERSION PRODUCT_NAME FILE_DESCRIPTION "
+            L"COMPANY COPYRIGHT\n",
+            stderr);
         return 2;
     }
-    expected = {argv[1], argv[2], argv[3], argv[4]};
+    expected = {argv[1], argv[2], argv[3], argv[4], argv[5], argv[6]};
     return RUN_ALL_TESTS();
 }

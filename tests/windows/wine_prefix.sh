@@ -10,6 +10,8 @@ set -euo pipefail
 : "${WINEPREFIX:?WINEPREFIX must name the prefix folder}"
 # Wine must never open a window or wait for someone to click one away.
 unset DISPLAY WAYLAND_DISPLAY
+# wine and wineboot start the loader that fits the prefix.
+PATH="$(cd "$(dirname "$0")" && pwd)/bin:$PATH"
 
 make() {
     local ready="$WINEPREFIX/.quenmoor-prefix-ready"

@@ -5,6 +5,7 @@
 # Usage: wine_run.sh PREFIX win32|win64 PROGRAM [ARGUMENT...]
 set -euo pipefail
 
+export PATH="$(dirname "$0")/bin:$PATH"
 export WINEPREFIX=$1 WINEARCH=$2 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 shift 2
