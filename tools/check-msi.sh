@@ -67,9 +67,9 @@ expect_row Property "name shown by Add/Remove Programs" ProductName "Quenmoor Up
 expect_row Property "publisher shown by Add/Remove Programs" Manufacturer "$publisher"
 expect_row Property "version" ProductVersion "$version"
 expect_row Property "per-machine installation" ALLUSERS 1
-expect_row Directory "installation folder" INSTALLFOLDER "$program_files" "Quenmoor Update"
+expect_row Directory "installation folder" InstallFolder "$program_files" "Quenmoor Update"
 expect_row Component "the program's component" Program "$(table Component |
-    awk -F '\t' '$1 == "Program" { print $2 }')" INSTALLFOLDER "$component_bits" "" Program
+    awk -F '\t' '$1 == "Program" { print $2 }')" InstallFolder "$component_bits" "" Program
 expect_row File "the program" Program Program quenmoor-update.exe \
     "$(table File | awk -F '\t' '$1 == "Program" { print $4 }')" "" "" 512 1
 if [ "$arch" = x86 ]; then
@@ -81,7 +81,7 @@ for entry in "${conditions[@]}"; do
     component=${entry%%|*} condition=${entry#*|}
     expect_row Component "the task definition's component, for the Windows it fits" "$component" \
         "$(table Component | awk -F '\t' -v c="$component" '$1 == c { print $2 }')" \
-        INSTALLFOLDER "$component_bits" "$condition" "$component"
+        InstallFolder "$component_bits" "$condition" "$component"
     table File | awk -F '\t' -v c="$component" '$2 == c { print $3 }' |
         grep -qx "quenmoor-update.task.xml" || fail "$component installs no quenmoor-update.task.xml"
 done
@@ -92,7 +92,7 @@ done
 expect_row CustomAction "schtasks.exe of the package's architecture" FindSchtasks 51 SCHTASKS \
     "[$system]schtasks.exe" ""
 expect_row CustomAction "the task's registration" RegisterTask 3122 SCHTASKS \
-    "/Create /F /TN \"$task\" /XML \"[INSTALLFOLDER]quenmoor-update.task.xml\"" ""
+    "/Create /F /TN \"$task\" /XML \"[InstallFolder]quenmoor-update.task.xml\"" ""
 expect_row CustomAction "the task's deletion" DeleteTask 3186 SCHTASKS "/Delete /F /TN \"$task\"" ""
 expect_row InstallExecuteSequence "registration on install, repair and upgrade, not on removal" \
     RegisterTask 'NOT REMOVE="ALL"' "$(sequence_of RegisterTask)"
