@@ -58,14 +58,15 @@ env -u SOURCE_DATE_EPOCH bash "$root/tools/check-msi.sh" "$package" "$arch" "$ve
 
 # The older version: the package's own files in a package of version 0.9.0.0.
 mkdir "$work/files"
+# msiextract names the folders after its own idea of each Program Files, so the files are found.
 (cd "$work/files" && msiextract "$package" >/dev/null 2>&1)
-shipped_program="$work/files/Quenmoor Update/quenmoor-update.exe"
+shipped_program=$(find "$work/files" -path "*/Quenmoor Update/quenmoor-update.exe")
 if [ ! -f "$shipped_program" ]; then
     echo "FAIL [$arch]: msiextract found no Quenmoor Update\\quenmoor-update.exe in $package" >&2
     exit 1
 fi
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-946684800} bash "$root/tools/build-msi.sh" "$arch" "$shipped_program" \
-    "$work/files/Quenmoor Update/quenmoor-update.task.xml" 0.9.0.0 "$publisher" "$work/older.msi" >/dev/null
+    "$(dirname "$shipped_program")/quenmoor-update.task.xml" 0.9.0.0 "$publisher" "$work/older.msi" >/dev/null
 older_product=$(property "$work/older.msi" ProductCode)
 
 rm -rf "$WINEPREFIX"
