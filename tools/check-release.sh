@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Proves what an administrator is told about the release, on the committed sources (HEAD):
 # 1. Reproducible: two fresh clones, in folders of different names, packed one after the other,
-#    give byte-identical programs, task definitions, checksums and ZIP.
+#    give byte-identical programs, task definitions, checksums, ZIP and MSI packages.
 # 2. Signed: tools/package.sh, given a code-signing certificate (a throwaway self-signed one made
-#    here), signs both programs of the first clone; the signatures verify against that
-#    certificate, the signed programs pass the checks under Wine (package.sh runs them on the
-#    files as shipped), and with the signature removed each program is byte for byte the
-#    second clone's unsigned build: the check an administrator can make by rebuilding.
-# 3. Named for what it is: the default build is "-unconfigured", the throwaway-signed one
+#    here), signs the programs and both MSI packages of the first clone; the signatures verify
+#    against that certificate, the signed programs pass the checks under Wine and the signed
+#    MSI packages their install cycle (package.sh runs them on the files as shipped; the other
+#    packings leave the cycle out), and with the signature removed each program is byte for
+#    byte the second clone's unsigned build: the check an administrator can make by rebuilding.
+# 3. Named for what it is (the ZIP and the MSI packages alike): the default build is
+#    "-unconfigured", the throwaway-signed one
 #    "-testsigned"; a build with real-looking link hosts has the plain name and a release record
 #    naming those hosts and the commit. Certificates issued by another keep the plain name.
 # Nothing is left in build/package: every package made here is a test package.
@@ -31,12 +33,15 @@ fail() {
     exit 1
 }
 
-# The one ZIP that the last packing of the clone in FOLDER made, which must be named NAME.
+# The one ZIP and the two MSI packages that the last packing of the clone in FOLDER made, which
+# must be named NAME.zip, NAME-x86.msi and NAME-x64.msi.
 expect_package() {
-    local folder=$1 name=$2 zips
+    local folder=$1 name=$2 zips msis
     zips=("$folder"/build/package/*.zip)
-    [ "${#zips[@]}" -eq 1 ] && [ "$(basename "${zips[0]}")" = "$name.zip" ] ||
-        fail "expected the package $name.zip, found: $(cd "$folder/build/package" && echo *)"
+    msis=("$folder"/build/package/*.msi)
+    [ "${#zips[@]}" -eq 1 ] && [ "$(basename "${zips[0]}")" = "$name.zip" ] &&
+        [ "${msis[*]##*/}" = "$name-x64.msi $name-x86.msi" ] ||
+        fail "expected the packages $name.zip, $name-x64.msi and $name-x86.msi, found: $(cd "$folder/build/package" && echo *)"
 }
 
 # Packs a fresh clone of HEAD in FOLDER and unpacks its ZIP into FOLDER/unpacked.
@@ -44,12 +49,13 @@ pack_clone() {
     local folder=$1
     git clone -q --no-local . "$folder"
     echo "== packing a fresh clone in $folder ($(date +%T))"
-    bash "$folder/tools/package.sh" >"$folder.log" 2>&1 || {
+    # The MSI install cycle runs once, on the signed packages below.
+    QUENMOOR_MSI_CYCLE=0 bash "$folder/tools/package.sh" >"$folder.log" 2>&1 || {
         cat "$folder.log"
         exit 1
     }
     expect_package "$folder" quenmoor-update-1.0.0.0-unconfigured-windows
-    (cd "$folder/build/package" && sha256sum -- *.zip *.zip.sha256) >"$folder.sums"
+    (cd "$folder/build/package" && sha256sum -- *.zip *.zip.sha256 *.msi *.msi.sha256) >"$folder.sums"
     mkdir "$folder/unpacked"
     unzip -q "$folder"/build/package/*.zip -d "$folder/unpacked"
     (cd "$folder/unpacked" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum) \
@@ -118,17 +124,24 @@ expect_package "$work/first" quenmoor-update-1.0.0.0-unconfigured-testsigned-win
 signed="$work/signed"
 mkdir "$signed"
 unzip -q "$work"/first/build/package/*.zip -d "$signed"
-for arch in x86 x64; do
-    exe=$(echo "$signed"/*/"$arch"/quenmoor-update.exe)
+for program in {x86,x64}/{quenmoor-update,quenmoor-check}.exe; do
+    exe=$(echo "$signed"/*/"$program")
     if ! osslsigncode verify -in "$exe" -CAfile "$key/selfsigned.pem" >"$exe.verify" 2>&1; then
         cat "$exe.verify"
-        fail "the signature of $arch/quenmoor-update.exe does not verify"
+        fail "the signature of $program does not verify"
     fi
     osslsigncode remove-signature -in "$exe" -out "$exe.stripped" >/dev/null
-    rebuilt=$(echo "$work"/second-build-folder/unpacked/*/"$arch"/quenmoor-update.exe)
+    rebuilt=$(echo "$work"/second-build-folder/unpacked/*/"$program")
     cmp -s "$exe.stripped" "$rebuilt" ||
-        fail "$arch/quenmoor-update.exe without its signature differs from the rebuild"
-    echo "$arch: signature valid for the throwaway certificate; unsigned, identical to the rebuild"
+        fail "$program without its signature differs from the rebuild"
+    echo "$program: signature valid for the throwaway certificate; unsigned, identical to the rebuild"
+done
+for msi in "$work"/first/build/package/*.msi; do
+    if ! osslsigncode verify -in "$msi" -CAfile "$key/selfsigned.pem" >"$msi.verify" 2>&1; then
+        cat "$msi.verify"
+        fail "the signature of ${msi##*/} does not verify"
+    fi
+    echo "${msi##*/}: signature valid for the throwaway certificate"
 done
 (cd "$signed"/* && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the signed files"
 thumbprint=$(openssl x509 -in "$key/selfsigned.pem" -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')
@@ -136,7 +149,7 @@ grep -q "^Thumbprint: *$thumbprint (SHA-1)" "$signed"/*/RELEASE.txt ||
     fail "RELEASE.txt of the signed package does not name the certificate's thumbprint $thumbprint"
 
 echo "== packing with real-looking link hosts"
-bash "$work/first/tools/package.sh" -DQUENMOOR_FAQ_HOST=help.quenmoor-check.net \
+QUENMOOR_MSI_CYCLE=0 bash "$work/first/tools/package.sh" -DQUENMOOR_FAQ_HOST=help.quenmoor-check.net \
     -DQUENMOOR_PORTAL_HOST=portal.quenmoor-check.net >"$work/configured.log" 2>&1 || {
     cat "$work/configured.log"
     exit 1

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds quenmoor-update.exe for 32-bit (x86) and 64-bit (x64) Windows, signs both when a
-# certificate is given, checks the very files that ship (PE headers, manifest and version record,
+# Builds quenmoor-update.exe and the read-only quenmoor-check.exe for 32-bit (x86) and 64-bit
+# (x64) Windows, signs them when a certificate is given, checks the very files that ship (PE headers, manifest and version record,
 # the links against the release record, the end-to-end cases and the task definition under Wine)
 # and packs them with the deployment kit into
 #   build/package/quenmoor-update-VERSION[-unconfigured][-testsigned]-windows.zip   and   ...zip.sha256
@@ -87,7 +87,7 @@ crlf docs/DEPLOYMENT.md >"$stage/DEPLOYMENT.txt"
 bash tools/third-party-notices.sh | crlf >"$stage/THIRD-PARTY-NOTICES.txt"
 for arch in "${architectures[@]}"; do
     mkdir "$stage/$arch"
-    cp "build/${preset[$arch]}/app/quenmoor-update.exe" "$stage/$arch/"
+    cp "build/${preset[$arch]}/app/"{quenmoor-update,quenmoor-check}.exe "$stage/$arch/"
     # Task Scheduler writes its definitions as UTF-16 with a byte-order mark and CRLF line ends;
     # shipped the same way, the file suits every schtasks that reads them.
     { printf '\xff\xfe' && crlf docs/quenmoor-update.task.xml | iconv -f UTF-8 -t UTF-16LE; } \
@@ -97,14 +97,13 @@ done
 timestamp=()
 if [ -n "${QUENMOOR_SIGN_PKCS12:-}" ]; then
     [ -z "${QUENMOOR_SIGN_TIMESTAMP_URL:-}" ] || timestamp=(-ts "$QUENMOOR_SIGN_TIMESTAMP_URL")
-    for arch in "${architectures[@]}"; do
-        exe="$stage/$arch/quenmoor-update.exe"
+    for exe in "$stage"/*/*.exe; do
         osslsigncode sign -pkcs12 "$QUENMOOR_SIGN_PKCS12" \
             -readpass <(printf '%s' "${QUENMOOR_SIGN_PASSWORD:-}") \
             -h sha256 -n "quenmoor-update" "${timestamp[@]}" -in "$exe" -out "$exe.signed" >/dev/null
         mv "$exe.signed" "$exe"
     done
-    echo "signed both programs as $CERTIFICATE_SUBJECT (SHA-1 $CERTIFICATE_SHA1)"
+    echo "signed the programs as $CERTIFICATE_SUBJECT (SHA-1 $CERTIFICATE_SHA1)"
 else
     echo "unsigned: set QUENMOOR_SIGN_PKCS12 (and QUENMOOR_SIGN_PASSWORD) to sign the programs"
 fi
@@ -151,15 +150,17 @@ record_portal=$(record_value "Portal link")
 # The checks run on the files as they ship, signature included.
 run_under_wine=()
 for arch in "${architectures[@]}"; do
+    for exe in "$stage/$arch"/*.exe; do
+        cmake -D "OBJDUMP=$(cache_value "$arch" CMAKE_OBJDUMP)" -D "PROGRAM=$exe" -D "ARCH=$arch" \
+            -D NOTE=docs/DEPLOYMENT.md -P tests/windows/check_pe_headers.cmake
+        built_in=$(strings -el "$exe" | grep '^https://' | LC_ALL=C sort)
+        if [ "$built_in" != "$(printf '%s\n' "$record_faq" "$record_portal" | LC_ALL=C sort)" ]; then
+            echo "FAIL: the links in $arch/${exe##*/} are not those of RELEASE.txt:" >&2
+            echo "$built_in" >&2
+            exit 1
+        fi
+    done
     exe="$stage/$arch/quenmoor-update.exe"
-    cmake -D "OBJDUMP=$(cache_value "$arch" CMAKE_OBJDUMP)" -D "PROGRAM=$exe" -D "ARCH=$arch" \
-        -D NOTE=docs/DEPLOYMENT.md -P tests/windows/check_pe_headers.cmake
-    built_in=$(strings -el "$exe" | grep '^https://' | LC_ALL=C sort)
-    if [ "$built_in" != "$(printf '%s\n' "$record_faq" "$record_portal" | LC_ALL=C sort)" ]; then
-        echo "FAIL: the links in $arch/quenmoor-update.exe are not those of RELEASE.txt:" >&2
-        echo "$built_in" >&2
-        exit 1
-    fi
     if [ "$arch" = x86 ] && ! reason=$(bash tests/windows/host_runs_32bit.sh); then
         echo "warning: the x86 release was not checked under Wine: $reason" >&2
         continue
@@ -177,8 +178,36 @@ for arch in "${architectures[@]}"; do
         ;;
     esac
 done
-echo "RELEASE.txt names the links built into both programs and written under Wine by:" \
+echo "RELEASE.txt names the links built into every program and written under Wine by:" \
     "${run_under_wine[*]:-none}"
+
+# Windows Installer packages, one per architecture, beside the ZIP and named like it: built from
+# the files as they ship, signed like the programs, then installed, upgraded and removed under
+# Wine (tests/windows/msi_cycle.sh; QUENMOOR_MSI_CYCLE=0 leaves the cycle out).
+for arch in "${architectures[@]}"; do
+    msi="$package/$name-$arch.msi"
+    bash tools/build-msi.sh "$arch" "$stage/$arch/quenmoor-update.exe" "$stage/$arch/quenmoor-update.task.xml" \
+        "$version" "$(cache_value x64 QUENMOOR_PUBLISHER)" "$msi" || { rm -f "$package"/*.msi*; exit 1; }
+    if [ -n "${QUENMOOR_SIGN_PKCS12:-}" ]; then
+        osslsigncode sign -pkcs12 "$QUENMOOR_SIGN_PKCS12" \
+            -readpass <(printf '%s' "${QUENMOOR_SIGN_PASSWORD:-}") -h sha256 -n "Quenmoor Update" \
+            "${timestamp[@]}" -in "$msi" -out "$msi.signed" >/dev/null || { rm -f "$package"/*.msi*; exit 1; }
+        mv "$msi.signed" "$msi"
+    fi
+    other=()
+    [ "$arch" != x64 ] || other=("$package/$name-x86.msi")
+    if [ "${QUENMOOR_MSI_CYCLE:-1}" = 0 ]; then
+        :
+    elif [ "$arch" = x86 ] && ! reason=$(bash tests/windows/host_runs_32bit.sh); then
+        echo "warning: the x86 MSI package's install cycle under Wine did not run: $reason" >&2
+    elif ! bash tests/windows/msi_cycle.sh "$arch" "build/${preset[$arch]}/msi-wineprefix" "$msi" \
+        "$record_faq" "$record_portal" "${other[@]}"; then
+        echo "the $arch MSI package failed its install cycle under Wine; no package was left" >&2
+        rm -f "$package"/*.msi*
+        exit 1
+    fi
+    (cd "$package" && sha256sum "${msi##*/}" | crlf >"${msi##*/}.sha256")
+done
 
 # A ZIP of the same files is the same bytes: fixed order, times, permissions and time zone, and
 # no extra fields (owner ids, precise times) or folder entries.
@@ -186,7 +215,7 @@ echo "RELEASE.txt names the links built into both programs and written under Win
     cd "$stage"
     files=(DEPLOYMENT.txt RELEASE.txt THIRD-PARTY-NOTICES.txt)
     for arch in "${architectures[@]}"; do
-        files+=("$arch/quenmoor-update.exe" "$arch/quenmoor-update.task.xml")
+        files+=("$arch/quenmoor-check.exe" "$arch/quenmoor-update.exe" "$arch/quenmoor-update.task.xml")
     done
     sha256sum "${files[@]}" | crlf >SHA256SUMS
     files+=(SHA256SUMS)
@@ -201,4 +230,4 @@ echo "RELEASE.txt names the links built into both programs and written under Win
 rm -rf "$stage"
 echo "packed $package/$name.zip:"
 zip -sf "$package/$name.zip" | sed -n 's/^  */  /p'
-cat "$package/$name.zip.sha256"
+cat "$package/$name.zip.sha256" "$package"/*.msi.sha256

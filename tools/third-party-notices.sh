@@ -11,10 +11,10 @@ libraries=(
 )
 
 cat <<'TEXT'
-Third-party notices for quenmoor-update.exe
+Third-party notices for quenmoor-update.exe and quenmoor-check.exe
 
-quenmoor-update.exe (x86 and x64) is built with the mingw-w64 cross compiler of Debian and links
-the following runtime libraries into the program. Their licence texts follow, as the Debian
+Both programs (x86 and x64) are built with the mingw-w64 cross compiler of Debian, which links
+the following runtime libraries into them. Their licence texts follow, as the Debian
 packages that provide the libraries state them.
 TEXT
 for entry in "${libraries[@]}"; do

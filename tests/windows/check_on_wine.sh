@@ -33,7 +33,7 @@ bash "$here/../e2e/program_test.sh" --run-with=wine --read-only=immutable --loos
 [ "$status" -eq 0 ] || [ "$status" -eq 77 ] || exit 1
 
 # schtasks refuses a definition it cannot read. Wine's Task Scheduler then stores what it
-# understood, in its own words: the settings that make the task hidden, single and time-limited
+# understood, in its own words: the settings that make the task visible, single and time-limited
 # must be among them.
 name="Quenmoor update check"
 cp "$task" "$WINEPREFIX/drive_c/quenmoor-update.task.xml"
@@ -42,7 +42,7 @@ if ! wine schtasks /Create /TN "$name" /XML 'C:\quenmoor-update.task.xml' /F </d
     exit 1
 fi
 stored="$WINEPREFIX/drive_c/windows/system32/tasks/$name"
-for setting in "<Hidden>true</Hidden>" "<MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>" \
+for setting in "<Hidden>false</Hidden>" "<MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>" \
     "<ExecutionTimeLimit>PT10M</ExecutionTimeLimit>"; do
     if ! grep -qF "$setting" "$stored"; then
         echo "FAIL: the task registered from $task lacks $setting:" >&2

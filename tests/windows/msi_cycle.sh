@@ -1,0 +1,211 @@
+#!/usr/bin/env bash
+# Takes one architecture's Windows Installer package through the cycle a fleet puts it through,
+# under Wine, in a fresh prefix (a 32-bit one for x86, as on 32-bit Windows), everything quiet
+# (/qn): install an older version (0.9.0.0, built here from the package's own files), upgrade it
+# with the package, install the package a second time and repair it, try the older one again
+# (refused), and, when given, the other architecture's package (refused while this one is
+# installed), remove it. Between the steps: the program at its path, one task registered from
+# the installed definition whose command is that path, one product in Add/Remove Programs with
+# name, publisher and version, the installed program updating a sample profile and the installed
+# check then finding it current (status 0); after removal neither files nor task nor product.
+#
+# Wine's Task Scheduler stores a task's settings but neither its triggers nor its actions (it
+# writes them as empty stubs), so the command and the triggers are checked in the installed
+# definition the task was registered from. The x86 package's definition for 64-bit Windows is
+# never installed in a 32-bit prefix; tools/check-msi.sh checks the tables that choose it.
+#
+# Usage: msi_cycle.sh x86|x64 PREFIX PACKAGE FAQ_LINK PORTAL_LINK [OTHER_PACKAGE]
+#   OTHER_PACKAGE  the other architecture's package; only a 64-bit prefix takes both, so
+#                  tools/package.sh gives the x86 package to the x64 cycle
+# Exits 0 when every check passed, 1 when one failed.
+set -euo pipefail
+
+if [ "$#" -ne 5 ] && [ "$#" -ne 6 ]; then
+    echo "usage: $0 x86|x64 PREFIX PACKAGE FAQ_LINK PORTAL_LINK [OTHER_PACKAGE]" >&2
+    exit 2
+fi
+arch=$1 faq=$4 portal=$5
+package=$(realpath "$3")
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+PATH="$here/bin:$PATH"
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+WINEPREFIX=$(realpath -m "$2")
+case $arch in
+x86) export WINEARCH=win32 ;;
+x64) export WINEARCH=win64 ;;
+*)
+    echo "unknown architecture $arch" >&2
+    exit 2
+    ;;
+esac
+
+work=$(mktemp -d)
+trap 'bash "$here/wine_prefix.sh" stop; rm -rf "$work"' EXIT
+failures=0
+step="checking the package"
+fail() {
+    echo "FAIL [$arch, $step]: $*" >&2
+    failures=$((failures + 1))
+}
+
+property() { msiinfo export "$1" Property | tr -d '\r' | awk -F '\t' -v p="$2" '$1 == p { print $2 }'; }
+version=$(property "$package" ProductVersion)
+publisher=$(property "$package" Manufacturer)
+product=$(property "$package" ProductCode)
+env -u SOURCE_DATE_EPOCH bash "$root/tools/check-msi.sh" "$package" "$arch" "$version" "$publisher" >/dev/null ||
+    fail "tools/check-msi.sh"
+
+# The older version: the package's own files in a package of version 0.9.0.0.
+mkdir "$work/files"
+# msiextract names the folders after its own idea of each Program Files, so the files are found.
+(cd "$work/files" && msiextract "$package" >/dev/null 2>&1)
+shipped_program=$(find "$work/files" -path "*/Quenmoor Update/quenmoor-update.exe")
+if [ ! -f "$shipped_program" ]; then
+    echo "FAIL [$arch]: msiextract found no Quenmoor Update\\quenmoor-update.exe in $package" >&2
+    exit 1
+fi
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-946684800} bash "$root/tools/build-msi.sh" "$arch" "$shipped_program" \
+    "$(dirname "$shipped_program")/quenmoor-update.task.xml" 0.9.0.0 "$publisher" "$work/older.msi" >/dev/null
+older_product=$(property "$work/older.msi" ProductCode)
+
+rm -rf "$WINEPREFIX"
+bash "$here/wine_prefix.sh" start
+drive="$WINEPREFIX/drive_c"
+cp "$package" "$drive/quenmoor-update.msi"
+cp "$work/older.msi" "$drive/quenmoor-update-older.msi"
+[ "$#" -lt 6 ] || cp "$6" "$drive/quenmoor-update-other.msi"
+folder="$drive/Program Files/Quenmoor Update"
+program_path='C:\Program Files\Quenmoor Update\quenmoor-update.exe'
+tasks="$drive/windows/system32/tasks"
+task_name="Quenmoor update"
+uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+
+# msiexec EXPECTED_STATUS ARGUMENT...: quiet, logged to C:\msiexec.log, and silent itself. Wine
+# hands on the Windows exit code modulo 256, as a Linux exit status (1603 becomes 67).
+msiexec() {
+    local expected=$1 status=0
+    shift
+    wine msiexec "$@" /qn /l*v 'C:\msiexec.log' </dev/null >"$work/output" 2>&1 || status=$?
+    [ "$status" -eq $((expected % 256)) ] || fail "msiexec $* ended $status, not $expected modulo 256"
+    [ ! -s "$work/output" ] || fail "msiexec $* printed: $(head -c 300 "$work/output")"
+}
+# The products Add/Remove Programs lists by that name, as "CODE VERSION PUBLISHER" lines.
+products() {
+    wine reg query "$uninstall" /s </dev/null 2>/dev/null | tr -d '\r' | awk '
+        /^HKEY_/ { key = $0; sub(/.*\\/, "", key) }
+        $1 == "DisplayName" { name[key] = substr($0, index($0, "REG_SZ") + 10) }
+        $1 == "DisplayVersion" { version[key] = $3 }
+        $1 == "Publisher" { publisher[key] = substr($0, index($0, "REG_SZ") + 10) }
+        END { for (k in name) if (name[k] == "Quenmoor Update") print k, version[k], publisher[k] }'
+}
+expect_product() { # CODE VERSION: the only product of that name
+    local listed
+    listed=$(products)
+    [ "$listed" = "$1 $2 $publisher" ] ||
+        fail "Add/Remove Programs lists '${listed//$'\n'/; }', not '$1 $2 $publisher'"
+}
+expect_installed() {
+    cmp -s "$shipped_program" "$folder/quenmoor-update.exe" ||
+        fail "$program_path is not the package's program"
+    cmp -s "$(dirname "$shipped_program")/quenmoor-check.exe" "$folder/quenmoor-check.exe" ||
+        fail "the package's quenmoor-check.exe is not installed beside the program"
+    local registered=() file
+    for file in "$tasks"/Quenmoor*; do
+        [ ! -e "$file" ] || registered+=("${file##*/}")
+    done
+    if [ "${registered[*]:-}" != "$task_name" ]; then
+        fail "registered tasks: '${registered[*]:-none}', not the one task '$task_name'"
+        return
+    fi
+    local setting
+    for setting in "<MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>" \
+        "<ExecutionTimeLimit>PT10M</ExecutionTimeLimit>" "<Hidden>false</Hidden>"; do
+        grep -qF "$setting" "$tasks/$task_name" || fail "the registered task lacks $setting"
+    done
+    # What the task runs, as Task Scheduler reads the installed definition: the Program Files
+    # variable expanded in the machine's environment.
+    local definition command program_files
+    definition=$(iconv -f UTF-16 -t UTF-8 "$folder/quenmoor-update.task.xml" | tr -d '\r')
+    command=$(sed -n 's|^ *<Command>"\(.*\)"</Command>$|\1|p' <<<"$definition")
+    program_files=$(wine cmd /c echo '%ProgramFiles%' </dev/null | tr -d '\r')
+    command=${command//%ProgramFiles%/$program_files}
+    [ "$command" = "$program_path" ] || fail "the task's command is '$command', not '$program_path'"
+    for trigger in BootTrigger LogonTrigger; do
+        grep -q "<$trigger>" <<<"$definition" || fail "the installed definition has no $trigger"
+    done
+}
+
+step="installing version 0.9.0.0"
+msiexec 0 /i 'C:\quenmoor-update-older.msi'
+expect_product "$older_product" 0.9.0.0
+expect_installed
+
+step="upgrading to version $version"
+msiexec 0 /i 'C:\quenmoor-update.msi'
+expect_product "$product" "$version"
+expect_installed
+
+step="running the installed program on the sample profile"
+profile="$drive/Ostrel/Tessarin/Palvendo/Suporte/Quenmoor.ini"
+copy="$drive/Ostrel/Tessarin/Programs/Quenmoor.ini"
+mkdir -p "$(dirname "$profile")" "$(dirname "$copy")"
+cp "$root/tools/sample/Quenmoor.ini" "$profile"
+status=0
+wine "$program_path" </dev/null >"$work/output" 2>&1 || status=$?
+[ "$status" -eq 0 ] || fail "exit status $status"
+[ ! -s "$work/output" ] || fail "printed: $(head -c 300 "$work/output")"
+value() { # SECTION KEY: the value in the profile
+    tr -d '\r' <"$profile" | awk -F '=' -v section="[$1]" -v key="$2" '
+        /^\[/ { inside = ($0 == section) }
+        inside && $1 == key { print substr($0, length(key) + 2); exit }'
+}
+[ "$(value DEFAULT VERSAO)" = 8 ] || fail "VERSAO is '$(value DEFAULT VERSAO)', not 8"
+[ "$(value DEFAULT CHAMADA_ATEND_GLPI)" = "$faq" ] || fail "the FAQ link was not set"
+[ "$(value DEFAULT CHAMADA_ATEND_PORTAL)" = "$portal" ] || fail "the portal link was not set"
+[ -f "$copy" ] || fail "no copy of the profile in Programs"
+# The installed check, run after the update, finds everything current.
+status=0
+wine "${program_path%\\*}\\quenmoor-check.exe" </dev/null >"$work/output" 2>&1 || status=$?
+[ "$status" -eq 0 ] || fail "quenmoor-check ended $status after the update: $(head -c 300 "$work/output")"
+
+step="installing version $version a second time"
+msiexec 0 /i 'C:\quenmoor-update.msi'
+expect_product "$product" "$version"
+expect_installed
+
+# Wine's msiexec cannot repair with /f (a product code is "not implemented yet"; a package ends
+# 1605, unknown product), so the repair is asked for by the properties /fa stands for.
+step="repairing version $version, its program and task deleted"
+rm "$folder/quenmoor-update.exe"
+wine schtasks /Delete /TN "$task_name" /F </dev/null >/dev/null
+msiexec 0 /i 'C:\quenmoor-update.msi' REINSTALL=ALL REINSTALLMODE=amus
+expect_product "$product" "$version"
+expect_installed
+
+# The refusal's message is a launch condition (tools/check-msi.sh checks it); Wine's log of a
+# quiet installation does not show it.
+step="installing version 0.9.0.0 over $version"
+msiexec 1603 /i 'C:\quenmoor-update-older.msi'
+expect_product "$product" "$version"
+expect_installed
+
+if [ "$#" -eq 6 ]; then
+    step="installing the other architecture's package beside this one"
+    msiexec 1603 /i 'C:\quenmoor-update-other.msi'
+    expect_product "$product" "$version"
+    expect_installed
+fi
+
+step="removing version $version"
+msiexec 0 /x 'C:\quenmoor-update.msi'
+[ ! -e "$folder" ] || fail "left $(find "$folder" | sed "s|^$drive/||" | tr '\n' ' ')"
+left=("$tasks"/Quenmoor*)
+[ ! -e "${left[0]}" ] || fail "left the task ${left[*]##*/}"
+[ -z "$(products)" ] || fail "Add/Remove Programs still lists $(products)"
+
+if [ "$failures" -ne 0 ]; then
+    echo "the $arch package failed $failures check(s) of its install cycle under Wine" >&2
+    exit 1
+fi
+echo "$arch package: installed, upgraded, installed again, repaired, downgrade refused, removed under Wine"

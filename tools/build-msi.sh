@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Builds the Windows Installer package of one architecture with wixl, from the program and the
+# task definition as they ship in the ZIP, and checks its tables (tools/check-msi.sh).
+# Usage: build-msi.sh x86|x64 PROGRAM TASK_XML VERSION PUBLISHER OUTPUT
+#   PROGRAM    quenmoor-update.exe of that architecture (signed, when the release is);
+#              quenmoor-check.exe beside it goes into the package too
+#   TASK_XML   the shipped task definition (UTF-16 or UTF-8); the package's copy names the
+#              program where the package installs it
+#   VERSION    four numbers, e.g. 1.0.0.0; Windows Installer compares the first three
+#   PUBLISHER  the maker that Add/Remove Programs shows (the programs' CompanyName)
+#   OUTPUT     the .msi to write; on any failure nothing is left there
+#
+# The same inputs and SOURCE_DATE_EPOCH give the same bytes: the upgrade code is fixed per
+# architecture, the product code is derived from version and architecture, the package code
+# also from the packed files' checksums (a package that differs in content must never share
+# its code), and the summary information's times are SOURCE_DATE_EPOCH.
+set -euo pipefail
+
+if [ "$#" -ne 6 ]; then
+    echo "usage: $0 x86|x64 PROGRAM TASK_XML VERSION PUBLISHER OUTPUT" >&2
+    exit 2
+fi
+arch=$1 program=$2 task=$3 version=$4 publisher=$5 output=$6
+here=$(cd "$(dirname "$0")" && pwd)
+wxs="$here/../packaging/quenmoor-update.wxs"
+
+fail() {
+    echo "build-msi ($arch): $*" >&2
+    exit 1
+}
+
+for tool in wixl msibuild msiinfo python3 iconv; do
+    command -v "$tool" >/dev/null ||
+        fail "$tool not found: tools/install-dependencies.sh installs it (Debian's wixl and msitools)"
+done
+[ -n "${SOURCE_DATE_EPOCH:-}" ] || fail "SOURCE_DATE_EPOCH is not set (the release's time, in seconds)"
+[ -f "$program" ] || fail "no program at $program"
+[ -f "$task" ] || fail "no task definition at $task"
+# Windows Installer: major and minor at most 255, build at most 65535.
+if ! [[ $version =~ ^([0-9]+)\.([0-9]+)\.([0-9]+)\.([0-9]+)$ ]] || [ "${BASH_REMATCH[1]}" -gt 255 ] ||
+    [ "${BASH_REMATCH[2]}" -gt 255 ] || [ "${BASH_REMATCH[3]}" -gt 65535 ]; then
+    fail "version $version is not four numbers that Windows Installer accepts (255.255.65535.N at most)"
+fi
+[ -n "$publisher" ] || fail "no publisher"
+
+# Fixed for ever: Windows Installer finds the installed product to upgrade by them.
+declare -A upgrade_code=([x86]=7C4D2E61-3B0A-4F8E-9D15-6A2C8B3E0F41 [x64]=2E9B5A73-C61D-4A07-8F3E-B4D0C9152A68)
+namespace=5B1F0C2A-8E47-4D93-A6C1-3F9E7D20B854 # of the name-based codes below
+case $arch in
+x86) other=x64 template="Intel;1033" program_files=ProgramFilesFolder system=SystemFolder win64=no ;;
+x64) other=x86 template="x64;1033" program_files=ProgramFiles64Folder system=System64Folder win64=yes ;;
+*) fail "unknown architecture (x86 or x64)" ;;
+esac
+# Name-based codes (UUID version 5), one per NAME argument, in order.
+codes() {
+    python3 -c 'import sys, uuid; [print(str(uuid.uuid5(uuid.UUID(sys.argv[1]), n)).upper()) for n in sys.argv[2:]]' \
+        "$namespace" "$@"
+}
+
+rm -f "$output"
+work=$(mktemp -d)
+built=false
+trap 'rm -rf "$work"; $built || rm -f "$output"' EXIT
+
+# The package's task definitions: the shipped one with the installed program's path through the
+# Program Files variable, in UTF-16 with CRLF as shipped.
+definition() {
+    local command="<Command>\"%$1%\\\\Quenmoor Update\\\\quenmoor-update.exe\"</Command>"
+    if [ "$(head -c 2 "$task" | od -An -tx1 | tr -d ' ')" = fffe ]; then
+        iconv -f UTF-16 -t UTF-8 "$task"
+    else
+        cat "$task"
+    fi >"$work/task.utf8"
+    [ "$(grep -c '<Command>.*</Command>' "$work/task.utf8")" -eq 1 ] ||
+        fail "$task must have exactly one <Command> line"
+    sed "s|<Command>.*</Command>|$command|; s/\r*$/\r/" "$work/task.utf8" >"$work/task.edited"
+    { printf '\xff\xfe' && iconv -f UTF-8 -t UTF-16LE "$work/task.edited"; } >"$2"
+}
+mkdir "$work/files"
+check="$(dirname "$program")/quenmoor-check.exe"
+[ -f "$check" ] || fail "no quenmoor-check.exe beside $program"
+cp "$program" "$work/files/quenmoor-update.exe"
+cp "$check" "$work/files/quenmoor-check.exe"
+definition ProgramFiles "$work/files/task.xml"
+[ "$arch" = x64 ] || definition "ProgramFiles(x86)" "$work/files/task-wow64.xml"
+# The cabinet keeps each file's time; TZ fixes how it is written down.
+touch -d "@$SOURCE_DATE_EPOCH" "$work"/files/*
+files_sum=$(cd "$work/files" && sha256sum -- * | sha256sum | cut -c1-64)
+
+{
+    read -r product_code
+    read -r package_code
+    read -r program_component
+    read -r task_component
+    read -r task_wow64_component
+    read -r check_component
+} < <(codes "product $arch $version" "package $arch $version $files_sum" \
+    "component $arch program" "component $arch task" "component $arch task wow64" \
+    "component $arch check")
+# wixl takes the files' paths relative to the folder it runs in.
+(cd "$work/files" && TZ=UTC wixl --arch "$arch" -o ../package.msi \
+    -D "Arch=$arch" -D "Version=$version" -D "Manufacturer=$publisher" -D "TaskName=Quenmoor update" \
+    -D "ProductCode=$product_code" -D "UpgradeCode=${upgrade_code[$arch]}" -D "OtherUpgradeCode=${upgrade_code[$other]}" \
+    -D "ProgramFilesFolder=$program_files" -D "SystemFolder=$system" -D "Win64=$win64" \
+    -D "ProgramComponent=$program_component" -D "TaskComponent=$task_component" \
+    -D "TaskWow64Component=$task_wow64_component" -D "CheckComponent=$check_component" \
+    -D "Program=quenmoor-update.exe" -D "Check=quenmoor-check.exe" -D "Task=task.xml" \
+    -D "TaskWow64=task-wow64.xml" \
+    "$wxs") >"$work/wixl.log" 2>&1 || {
+    cat "$work/wixl.log" >&2
+    fail "wixl could not build the package from $wxs"
+}
+# wixl writes warnings for what it ignores; an ignored attribute is a package that differs from
+# its source, so any is fatal.
+if [ -s "$work/wixl.log" ]; then
+    cat "$work/wixl.log" >&2
+    fail "wixl ignored parts of $wxs (above)"
+fi
+
+# What wixl has no element for: the x86 package's two task definitions by the Windows they fit,
+# the launch conditions (Windows 7 as the oldest, not beside the other architecture's package)
+# and the summary information (package code, times).
+queries=(-q "INSERT INTO LaunchCondition (Condition, Description) VALUES
+    ('Installed OR VersionNT >= 601', 'Quenmoor Update needs Windows 7 or later.')"
+    -q "INSERT INTO LaunchCondition (Condition, Description) VALUES
+    ('Installed OR NOT OTHER_ARCHITECTURE_INSTALLED', 'Quenmoor Update for $other is installed. Remove it first: both would run the same task.')")
+if [ "$arch" = x86 ]; then
+    queries+=(-q "UPDATE Component SET Condition = 'NOT VersionNT64' WHERE Component = 'TaskDefinition'"
+        -q "UPDATE Component SET Condition = 'VersionNT64' WHERE Component = 'TaskDefinitionWow64'")
+fi
+msibuild "$work/package.msi" "${queries[@]}" \
+    -s "Quenmoor Update $version ($arch)" "$publisher" "$template" "{$package_code}" ||
+    fail "msibuild could not complete the package"
+python3 "$here/msi_stamp_times.py" "$work/package.msi" "$SOURCE_DATE_EPOCH" ||
+    fail "could not set the package's summary times"
+
+bash "$here/check-msi.sh" "$work/package.msi" "$arch" "$version" "$publisher" ||
+    fail "the package failed its check (above); nothing was written to $output"
+mv "$work/package.msi" "$output"
+built=true
+echo "built $output (product code {$product_code})"
