@@ -75,8 +75,8 @@ ProfileCache::~ProfileCache() = default;
 
 // The stat it takes is kept in `now`, what the file is like at this moment.
 bool ProfileCache::Unchanged(const Entry& entry, struct stat& now) const {
-    return entry.settled && ::stat(entry.path.c_str(), &now) == 0 &&
-           StampOf(now) == entry.stamp && !IsEarlier(clock_(), entry.readStart);
+    return entry.settled && ::stat(entry.path.c_str(), &now) == 0 && StampOf(now) == entry.stamp &&
+           !IsEarlier(clock_(), entry.readStart);
 }
 
 std::optional<std::u16string> ProfileCache::FindValue(const std::string& path,

@@ -25,8 +25,8 @@ std::uint32_t ReadProfileValue(const char16_t* section, const char16_t* key,
         ::GetPrivateProfileStringW(win32::PointerOrNull(wideSection), win32::PointerOrNull(wideKey),
                                    win32::PointerOrNull(wideDefault), wide.data(),
                                    static_cast<DWORD>(wide.size()), win32::PointerOrNull(wideFile));
-    return text::CopyWithNul(std::wstring_view(wide.data(), std::min<std::size_t>(count, wide.size())),
-                             buffer);
+    return text::CopyWithNul(
+        std::wstring_view(wide.data(), std::min<std::size_t>(count, wide.size())), buffer);
 }
 
 bool WriteProfileValue(const char16_t* section, const char16_t* key, const char16_t* value,

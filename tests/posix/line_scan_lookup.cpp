@@ -18,7 +18,7 @@ bool NameMatches(const ProfileText& text, UnitSpan name, std::u16string_view wan
 }  // namespace
 
 ini::LookupResult ScanForSection(const ProfileText& text, std::u16string_view section,
-                                             std::optional<std::u16string_view> key) {
+                                 std::optional<std::u16string_view> key) {
     section = ini::TrimBlanks(section);
     if (key) {
         key = ini::TrimBlanks(*key);
@@ -36,8 +36,7 @@ ini::LookupResult ScanForSection(const ProfileText& text, std::u16string_view se
                 return result;
             }
             if (NameMatches(text, line.name, section)) {
-                result.section =
-                    ini::SectionPlace{line, text.Size(), line, std::nullopt};
+                result.section = ini::SectionPlace{line, text.Size(), line, std::nullopt};
             }
             continue;
         }

@@ -12,9 +12,8 @@
 
 namespace quenmoor::test {
 
-ini::LookupResult ScanForSection(const ini::ProfileText& text,
-                                             std::u16string_view section,
-                                             std::optional<std::u16string_view> key);
+ini::LookupResult ScanForSection(const ini::ProfileText& text, std::u16string_view section,
+                                 std::optional<std::u16string_view> key);
 
 // The value of `key` in `section`, quotes removed; nothing when either is missing.
 std::optional<std::u16string> ScanForValue(const ini::ProfileText& text,

@@ -25,8 +25,8 @@ TEST(Utf8Test, WellFormedTextConvertsBothWays) {
         {u"", ""},
         {u"VERSAO=7", "VERSAO=7"},
         {u"\0"s, "\0"s},
-        {u"S\u00e3o", "S\xc3\xa3o"},                       // two bytes
-        {u"\u20ac\uffff", "\xe2\x82\xac\xef\xbf\xbf"},     // three bytes
+        {u"S\u00e3o", "S\xc3\xa3o"},                                    // two bytes
+        {u"\u20ac\uffff", "\xe2\x82\xac\xef\xbf\xbf"},                  // three bytes
         {u"\U0001F600\U0010FFFF", "\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf"},  // four, a pair each
     });
     for (const Case& c : cases) {
@@ -38,11 +38,13 @@ TEST(Utf8Test, WellFormedTextConvertsBothWays) {
 }
 
 TEST(Utf8Test, UnpairedSurrogatesAreRefusedOrReplaced) {
-    for (const std::u16string& text :
-         {LoneHigh, LoneLow, u"a" + LoneHigh + u"b", LoneLow + LoneHigh, u"\U0001F600" + LoneHigh}) {
+    for (const std::u16string& text : {LoneHigh, LoneLow, u"a" + LoneHigh + u"b",
+                                       LoneLow + LoneHigh, u"\U0001F600" + LoneHigh}) {
         EXPECT_EQ(ToUtf8(text), std::nullopt) << testing::PrintToString(text);
     }
-    EXPECT_EQ(ToUtf8Replacing(u"a" + LoneHigh + u"b"), "a\xef\xbf\xbd" "b");
+    EXPECT_EQ(ToUtf8Replacing(u"a" + LoneHigh + u"b"),
+              "a\xef\xbf\xbd"
+              "b");
     EXPECT_EQ(ToUtf8Replacing(LoneLow + LoneHigh), "\xef\xbf\xbd\xef\xbf\xbd");
 }
 

@@ -28,7 +28,8 @@ void Classify(const ProfileText& text, UnitSpan content, ProfileLine& line) {
     if (first == u'[') {
         line.kind = LineKind::Section;
         const UnitSpan afterBracket{trimmed.begin + 1, content.end};
-        line.name = TrimBlanks(text, {afterBracket.begin, text.Find(u']', afterBracket.begin, afterBracket.end)});
+        line.name = TrimBlanks(
+            text, {afterBracket.begin, text.Find(u']', afterBracket.begin, afterBracket.end)});
         return;
     }
     const std::size_t equals = text.Find(u'=', trimmed.begin, trimmed.end);
