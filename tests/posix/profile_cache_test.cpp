@@ -184,33 +184,34 @@ TEST_F(ProfileCacheTest, AnotherPathIsReadItself) {
     EXPECT_EQ(Read(), u"first");
 }
 
-TEST(ProfileFunctionsCacheTest, OwnWritesAreSeenByTheNextRead) {
-    const test::TempFolder folder;
-    const fs::path file = folder.Path() / "Quenmoor.ini";
+// The cache as the profile functions use it, with the real clock.
+class ProfileFunctionsCacheTest : public testing::Test {
+  protected:
+    test::TempFolder folder;
+    fs::path file = folder.Path() / "Quenmoor.ini";
+    std::u16string name = folder.FileName("Quenmoor.ini");
+
+    std::u16string Read(const char16_t* key) {
+        std::array<char16_t, 64> buffer{};
+        const auto count = ReadProfileValue(u"s", key, u"", buffer, name.c_str());
+        return {buffer.data(), count};
+    }
+};
+
+TEST_F(ProfileFunctionsCacheTest, OwnWritesAreSeenByTheNextRead) {
     WriteBytes(file, "[s]\nk=first\n");
-    const std::u16string name = folder.FileName("Quenmoor.ini");
-    std::array<char16_t, 64> buffer{};
-    const auto read = [&] {
-        const auto count = ReadProfileValue(u"s", u"k", u"", buffer, name.c_str());
-        return std::u16string(buffer.data(), count);
-    };
-    EXPECT_EQ(read(), u"first");
+    EXPECT_EQ(Read(u"k"), u"first");
     for (const char16_t* value : {u"other", u"third", u"fifth"}) {
         ASSERT_TRUE(WriteProfileValue(u"s", u"k", value, name.c_str()));
-        EXPECT_EQ(read(), value);
+        EXPECT_EQ(Read(u"k"), value);
     }
 }
 
-// The write path as a whole, with the real clock: another program's edit between a read and a
-// write survives the write. Which branch the cache takes here is the clock's; the cases above
-// choose each.
-TEST(ProfileFunctionsCacheTest, WriteAfterAnotherProgramsEditKeepsThatEdit) {
-    const test::TempFolder folder;
-    const fs::path file = folder.Path() / "Quenmoor.ini";
+// The write path as a whole: another program's edit between a read and a write survives the
+// write. Which branch the cache takes here is the real clock's; ProfileCacheTest chooses each.
+TEST_F(ProfileFunctionsCacheTest, WriteAfterAnotherProgramsEditKeepsThatEdit) {
     WriteBytes(file, "[s]\nk=first\nv=1\n");
-    const std::u16string name = folder.FileName("Quenmoor.ini");
-    std::array<char16_t, 64> buffer{};
-    EXPECT_EQ(ReadProfileValue(u"s", u"k", u"", buffer, name.c_str()), 5U);
+    EXPECT_EQ(Read(u"k"), u"first");
     RewriteInPlaceKeepingTime(file, "[s]\nk=other\nv=1\n");
     ASSERT_TRUE(WriteProfileValue(u"s", u"v", u"2", name.c_str()));
     EXPECT_EQ(test::ReadBytes(file), "[s]\nk=other\nv=2\n");
