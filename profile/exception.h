@@ -4,7 +4,6 @@
 #include <exception>
 #include <memory>
 #include <string>
-#include <string_view>
 
 namespace quenmoor::profile {
 
@@ -25,8 +24,5 @@ class Exception : public std::exception {
     // Shared so that copying an exception while it is thrown can never fail.
     std::shared_ptr<const Text> text_;
 };
-
-// Puts `argument` in place of the first "%s" of `pattern`.
-std::u16string Format(std::u16string_view pattern, std::u16string_view argument);
 
 }  // namespace quenmoor::profile

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "profile/exception.h"
+#include "profile/message_format.h"
 
 namespace quenmoor::profile {
 

@@ -46,6 +46,9 @@
 
 namespace quenmoor::platform::posix {
 
+using ini::ProfileIndex;
+using ini::ProfileText;
+
 struct ProfileCache::Entry {
     // The bytes must be in place before `text` and `index` look at them, and never move after:
     // the entry is always held by pointer.
@@ -64,15 +67,17 @@ struct ProfileCache::Entry {
     FileStamp stamp;
     timespec readStart{};
     bool settled = false;
-    // The stat it takes is kept in `now`, what the file is like at this moment.
-    [[nodiscard]] bool Unchanged(struct stat& now) const {
-        return settled && ::stat(path.c_str(), &now) == 0 && StampOf(now) == stamp &&
-               !Earlier(Now(), readStart);
-    }
 };
 
-ProfileCache::ProfileCache() = default;
+ProfileCache::ProfileCache() : ProfileCache(FileClockNow) {}
+ProfileCache::ProfileCache(Clock clock) : clock_(clock) {}
 ProfileCache::~ProfileCache() = default;
+
+// The stat it takes is kept in `now`, what the file is like at this moment.
+bool ProfileCache::Unchanged(const Entry& entry, struct stat& now) const {
+    return entry.settled && ::stat(entry.path.c_str(), &now) == 0 && StampOf(now) == entry.stamp &&
+           !IsEarlier(clock_(), entry.readStart);
+}
 
 std::optional<std::u16string> ProfileCache::FindValue(const std::string& path,
                                                       std::u16string_view section,
@@ -82,11 +87,11 @@ std::optional<std::u16string> ProfileCache::FindValue(const std::string& path,
         entry_.reset();
     }
     struct stat now {};
-    if (entry_ && entry_->Unchanged(now)) {
+    if (entry_ && Unchanged(*entry_, now)) {
         return entry_->index.FindValue(entry_->text, section, key);
     }
 
-    const timespec readStart = Now();
+    const timespec readStart = clock_();
     FileContents file = ReadRegularFile(path, true);
     if (file.status != ReadStatus::Read) {
         entry_.reset();
@@ -111,7 +116,7 @@ std::optional<ProfileCache::Kept> ProfileCache::Take(const std::string& path) {
     const std::lock_guard lock(mutex_);
     std::optional<Kept> kept;
     struct stat now {};
-    if (entry_ && entry_->path == path && entry_->Unchanged(now)) {
+    if (entry_ && entry_->path == path && Unchanged(*entry_, now)) {
         kept.emplace(Kept{std::move(entry_->bytes), now});
     }
     entry_.reset();

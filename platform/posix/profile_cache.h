@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <ctime>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -15,7 +16,13 @@ namespace quenmoor::platform::posix {
 
 class ProfileCache {
   public:
+    // A reading of the clock the kernel stamps files with. Whether a kept copy is settled depends
+    // on it, so tests hand in their own to choose.
+    using Clock = timespec (*)();
+
+    // Reads the real clock (FileClockNow).
     ProfileCache();
+    explicit ProfileCache(Clock clock);
     ProfileCache(const ProfileCache&) = delete;
     ProfileCache& operator=(const ProfileCache&) = delete;
     ProfileCache(ProfileCache&&) = delete;
@@ -44,6 +51,9 @@ class ProfileCache {
 
   private:
     struct Entry;
+    [[nodiscard]] bool Unchanged(const Entry& entry, struct stat& now) const;
+
+    Clock clock_;
     std::mutex mutex_;
     std::unique_ptr<Entry> entry_;
 };

@@ -3,26 +3,19 @@
 // and every change replaces it whole and durably before the call returns.
 #include "platform/profile_functions.h"
 
-#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/posix/fs/durable_write.h"
 #include "platform/posix/fs/path.h"
-#include "platform/posix/fs/read_file.h"
 #include "platform/posix/ini/edit.h"
 #include "platform/posix/profile_cache.h"
+#include "platform/posix/profile_for_update.h"
+#include "text/nul_terminated.h"
 
 namespace quenmoor::platform {
 namespace {
-
-std::uint32_t CopyCut(std::u16string_view text, std::span<char16_t> buffer) {
-    const std::size_t count = std::min(text.size(), buffer.size() - 1);
-    std::copy_n(text.begin(), count, buffer.begin());
-    buffer[count] = u'\0';
-    return static_cast<std::uint32_t>(count);
-}
 
 // Windows hands back the default without its trailing spaces, as Microsoft documents; a default
 // of nothing but spaces is taken as empty.
@@ -41,8 +34,10 @@ std::optional<std::u16string> ReadValue(const char16_t* section, const char16_t*
     return posix::SharedProfileCache().FindValue(*path, section, key);
 }
 
+// Plans one edit of the profile with `planEdit` and writes the result durably, unless the edit is
+// refused or changes nothing.
 template <typename PlanEdit>
-bool UpdateProfile(const char16_t* fileName, PlanEdit planEdit) {
+bool ApplyEditToFile(const char16_t* fileName, PlanEdit planEdit) {
     const auto path = posix::NativePath(fileName);
     if (!path) {
         posix::SharedProfileCache().Forget();
@@ -56,13 +51,13 @@ bool UpdateProfile(const char16_t* fileName, PlanEdit planEdit) {
     if (!profile) {
         return false;
     }
-    const posix::ProfileEdit edit = planEdit(std::string_view(profile->bytes));
+    const ini::ProfileEdit edit = planEdit(std::string_view(profile->bytes));
     switch (edit.outcome) {
-        case posix::EditOutcome::Unchanged:
+        case ini::EditOutcome::Unchanged:
             return true;
-        case posix::EditOutcome::Refused:
+        case ini::EditOutcome::Refused:
             return false;
-        case posix::EditOutcome::Changed:
+        case ini::EditOutcome::Changed:
             break;
     }
     if (profile->info && edit.KeepsEveryByte(profile->bytes)) {
@@ -85,10 +80,10 @@ std::uint32_t ReadProfileValue(const char16_t* section, const char16_t* key,
     }
     if (section != nullptr && key != nullptr && fileName != nullptr) {
         if (const auto value = ReadValue(section, key, fileName)) {
-            return CopyCut(*value, buffer);
+            return text::CopyWithNul(std::u16string_view(*value), buffer);
         }
     }
-    return CopyCut(DefaultWithoutTrailingSpaces(defaultValue), buffer);
+    return text::CopyWithNul(DefaultWithoutTrailingSpaces(defaultValue), buffer);
 }
 
 // All three names null is the flush request. No write is ever held back here, so there is nothing
@@ -100,17 +95,17 @@ bool WriteProfileValue(const char16_t* section, const char16_t* key, const char1
         return false;
     }
     if (key == nullptr) {
-        return UpdateProfile(fileName, [section](std::string_view bytes) {
-            return posix::RemoveSection(bytes, section);
+        return ApplyEditToFile(fileName, [section](std::string_view bytes) {
+            return ini::RemoveSection(bytes, section);
         });
     }
     if (value == nullptr) {
-        return UpdateProfile(fileName, [section, key](std::string_view bytes) {
-            return posix::RemoveKey(bytes, section, key);
+        return ApplyEditToFile(fileName, [section, key](std::string_view bytes) {
+            return ini::RemoveKey(bytes, section, key);
         });
     }
-    return UpdateProfile(fileName, [section, key, value](std::string_view bytes) {
-        return posix::SetValue(bytes, section, key, value);
+    return ApplyEditToFile(fileName, [section, key, value](std::string_view bytes) {
+        return ini::SetValue(bytes, section, key, value);
     });
 }
 

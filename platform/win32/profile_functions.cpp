@@ -1,10 +1,12 @@
 #include "platform/profile_functions.h"
 
 #include <algorithm>
+#include <string_view>
 #include <vector>
 
 #include "platform/win32/wide_text.h"
 #include "platform/win32/windows_api.h"
+#include "text/nul_terminated.h"
 
 namespace quenmoor::platform {
 
@@ -23,10 +25,8 @@ std::uint32_t ReadProfileValue(const char16_t* section, const char16_t* key,
         ::GetPrivateProfileStringW(win32::PointerOrNull(wideSection), win32::PointerOrNull(wideKey),
                                    win32::PointerOrNull(wideDefault), wide.data(),
                                    static_cast<DWORD>(wide.size()), win32::PointerOrNull(wideFile));
-    const std::size_t copied = std::min<std::size_t>(count, buffer.size() - 1);
-    std::copy_n(wide.begin(), copied, buffer.begin());
-    buffer[copied] = u'\0';
-    return static_cast<std::uint32_t>(copied);
+    return text::CopyWithNul(
+        std::wstring_view(wide.data(), std::min<std::size_t>(count, wide.size())), buffer);
 }
 
 bool WriteProfileValue(const char16_t* section, const char16_t* key, const char16_t* value,

@@ -7,10 +7,10 @@
 
 #include "app/check_run.h"
 #include "app/links.h"
-#include "app/recording_platform.h"
 #include "app/update_run.h"
 #include "profile/ini_file.h"
 #include "profile/ini_file_exception.h"
+#include "support/recording_profile.h"
 
 namespace quenmoor::app {
 namespace {
@@ -24,7 +24,7 @@ const std::u16string Portal(PortalLink);
 
 class RecordedTest : public testing::Test {
   protected:
-    test::RecordedPlatform& platform = test::Recorded();
+    test::ProfileRecording& platform = test::Recorded();
     void SetUp() override { platform = {}; }
 
     // The journal without the link reads: what the run decided.
@@ -50,7 +50,7 @@ struct RunCase {
 };
 
 const std::u16string Exists = u"EXISTS " + Source;
-const std::u16string ReadVersion = u"R DEFAULT/VERSAO||2048";
+const std::u16string ReadVersion = u"R DEFAULT/VERSAO";
 const std::u16string Flush = u"FLUSH " + Source;
 const std::u16string Copy = u"COPY " + Source + u">" + Target;
 const std::u16string WriteVersion = u"W DEFAULT/VERSAO=8";

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/links.h"
-#include "app/recording_profile.h"
+#include "support/recording_profile.h"
 
 namespace quenmoor::app {
 namespace {

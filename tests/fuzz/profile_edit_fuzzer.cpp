@@ -1,4 +1,4 @@
-// libFuzzer target over the POSIX profile layer's parsing and editing of arbitrary bytes: one
+// libFuzzer target over the profile engine's parsing and editing of arbitrary bytes: one
 // lookup and one edit per input, with the checks that must hold for any file whatever.
 //
 // An input is: the operation (one byte), the section, key and value names (each a length-limited
@@ -21,7 +21,7 @@
 
 namespace {
 
-namespace posix = quenmoor::platform::posix;
+namespace ini = quenmoor::ini;
 using quenmoor::differential::CheckLossless;
 using quenmoor::differential::EditShape;
 
@@ -72,16 +72,16 @@ bool ReadsBackAsIs(std::u16string_view value) {
 
 void CheckSetValue(const std::string& bytes, const std::u16string& section,
                    const std::u16string& key, const std::u16string& value) {
-    const posix::ProfileEdit edit = posix::SetValue(bytes, section, key, value);
-    Require(edit.outcome != posix::EditOutcome::Unchanged, "setting a value did nothing");
-    if (edit.outcome != posix::EditOutcome::Changed) {
+    const ini::ProfileEdit edit = ini::SetValue(bytes, section, key, value);
+    Require(edit.outcome != ini::EditOutcome::Unchanged, "setting a value did nothing");
+    if (edit.outcome != ini::EditOutcome::Changed) {
         return;
     }
     const std::string after = edit.Apply(bytes);
     if (const auto wrong = CheckLossless(bytes, after, EditShape::ValueSet)) {
         Fail(wrong->c_str());
     }
-    const posix::ProfileText written(after);
+    const ini::ProfileText written(after);
     if (ReadsBackAsIs(value)) {
         Require(quenmoor::test::ScanForValue(written, section, key) == value,
                 "a value set does not read back as written");
@@ -91,13 +91,13 @@ void CheckSetValue(const std::string& bytes, const std::u16string& section,
     if (HasOuterBlanks(value)) {
         return;
     }
-    const posix::ProfileEdit again = posix::SetValue(after, section, key, value);
-    Require(again.outcome == posix::EditOutcome::Changed && again.KeepsEveryByte(after),
+    const ini::ProfileEdit again = ini::SetValue(after, section, key, value);
+    Require(again.outcome == ini::EditOutcome::Changed && again.KeepsEveryByte(after),
             "setting the same value twice changed the file again");
 }
 
-void CheckRemoval(const std::string& bytes, const posix::ProfileEdit& edit, EditShape shape) {
-    if (edit.outcome != posix::EditOutcome::Changed) {
+void CheckRemoval(const std::string& bytes, const ini::ProfileEdit& edit, EditShape shape) {
+    if (edit.outcome != ini::EditOutcome::Changed) {
         return;
     }
     if (const auto wrong = CheckLossless(bytes, edit.Apply(bytes), shape)) {
@@ -116,8 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string bytes = input.ConsumeRemainingBytesAsString();
 
     // Lookups reading every line and lookups through the section index must agree on every file.
-    const posix::ProfileText text(bytes);
-    const posix::ProfileIndex index(text);
+    const ini::ProfileText text(bytes);
+    const ini::ProfileIndex index(text);
     const std::optional<std::u16string> found = quenmoor::test::ScanForValue(text, section, key);
     Require(index.FindValue(text, section, key) == found,
             "the section index and the plain reading find different values");
@@ -130,14 +130,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             CheckSetValue(bytes, section, key, value);
             break;
         case 1: {
-            const posix::ProfileEdit edit = posix::RemoveKey(bytes, section, key);
-            Require(found || edit.outcome == posix::EditOutcome::Unchanged,
+            const ini::ProfileEdit edit = ini::RemoveKey(bytes, section, key);
+            Require(found || edit.outcome == ini::EditOutcome::Unchanged,
                     "removing a key that reads as missing changed the file");
             CheckRemoval(bytes, edit, EditShape::KeyRemoved);
             break;
         }
         default:
-            CheckRemoval(bytes, posix::RemoveSection(bytes, section), EditShape::SectionRemoved);
+            CheckRemoval(bytes, ini::RemoveSection(bytes, section), EditShape::SectionRemoved);
             break;
     }
     return 0;

@@ -8,9 +8,7 @@
 #include <array>
 #include <string_view>
 
-#include "platform/text_compare.h"
-
-namespace quenmoor::platform::posix {
+namespace quenmoor::ini {
 namespace {
 
 struct NamePair {
@@ -37,7 +35,7 @@ TEST(CaseFoldTest, FoldedFormsAreEqualExactlyWhenTheNamesCompareEqual) {
         {u"\U00010400", u"\xD801", false},
     });
     for (const NamePair& pair : pairs) {
-        EXPECT_EQ(EqualIgnoringCase(pair.a, pair.b), pair.same)
+        EXPECT_EQ(FoldsAlike(pair.a, pair.b), pair.same)
             << testing::PrintToString(std::u16string(pair.a));
         EXPECT_EQ(CaseFolded(pair.a) == CaseFolded(pair.b), pair.same)
             << testing::PrintToString(std::u16string(pair.a));
@@ -53,4 +51,4 @@ TEST(CaseFoldTest, AsciiFoldsAsUnicodeSays) {
 }
 
 }  // namespace
-}  // namespace quenmoor::platform::posix
+}  // namespace quenmoor::ini

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/file_bytes.h"
+#include "support/folder_entries.h"
 #include "support/temp_folder.h"
 
 namespace quenmoor::platform {
@@ -24,14 +25,7 @@ class PosixFileTest : public testing::Test {
     fs::path At(const std::string& name) const { return folder.Path() / name; }
 
     // Entries of the folder, to prove that nothing was left behind.
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder.Path())) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Entries() const { return test::FolderEntries(folder.Path()); }
 };
 
 TEST_F(PosixFileTest, ExistenceCountsRegularFilesAndLinksToThem) {
@@ -80,8 +74,7 @@ TEST_F(PosixFileTest, CopyNeverReplacesWhatIsAtTheTarget) {
         const auto before = fs::symlink_status(target).type();
         EXPECT_FALSE(CopyFileNoOverwrite(At("source").u16string(), target.u16string())) << what;
         EXPECT_EQ(fs::symlink_status(target).type(), before) << what;
-        EXPECT_EQ(std::distance(fs::directory_iterator(scratch.Path()), fs::directory_iterator()),
-                  1)
+        EXPECT_EQ(test::FolderEntries(scratch.Path()), std::vector<std::string>{"target"})
             << what << ": nothing else may be left in the folder";
     }
     EXPECT_FALSE(fs::exists(At("nowhere"))) << "a dangling link's target is never created";

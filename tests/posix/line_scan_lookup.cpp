@@ -1,31 +1,31 @@
 #include "posix/line_scan_lookup.h"
 
-#include "platform/text_compare.h"
+#include "platform/posix/ini/case_fold.h"
 
 namespace quenmoor::test {
 namespace {
 
-using platform::posix::LineKind;
-using platform::posix::ProfileLine;
-using platform::posix::ProfileText;
-using platform::posix::UnitSpan;
+using ini::LineKind;
+using ini::ProfileLine;
+using ini::ProfileText;
+using ini::UnitSpan;
 
 bool NameMatches(const ProfileText& text, UnitSpan name, std::u16string_view wanted) {
     const auto decoded = text.Decode(name);
-    return decoded && platform::EqualIgnoringCase(*decoded, wanted);
+    return decoded && ini::FoldsAlike(*decoded, wanted);
 }
 
 }  // namespace
 
-platform::posix::LookupResult ScanForSection(const ProfileText& text, std::u16string_view section,
-                                             std::optional<std::u16string_view> key) {
-    section = platform::posix::TrimBlanks(section);
+ini::LookupResult ScanForSection(const ProfileText& text, std::u16string_view section,
+                                 std::optional<std::u16string_view> key) {
+    section = ini::TrimBlanks(section);
     if (key) {
-        key = platform::posix::TrimBlanks(*key);
+        key = ini::TrimBlanks(*key);
     }
-    platform::posix::LookupResult result;
+    ini::LookupResult result;
     for (std::size_t at = 0; at < text.Size();) {
-        const ProfileLine line = platform::posix::ReadLine(text, at);
+        const ProfileLine line = ini::ReadLine(text, at);
         at = line.whole.end;
         if (!line.ending.Empty()) {
             result.lastEnding = line.ending;
@@ -36,8 +36,7 @@ platform::posix::LookupResult ScanForSection(const ProfileText& text, std::u16st
                 return result;
             }
             if (NameMatches(text, line.name, section)) {
-                result.section =
-                    platform::posix::SectionPlace{line, text.Size(), line, std::nullopt};
+                result.section = ini::SectionPlace{line, text.Size(), line, std::nullopt};
             }
             continue;
         }
@@ -57,7 +56,7 @@ std::optional<std::u16string> ScanForValue(const ProfileText& text, std::u16stri
     if (!found.section || !found.section->key) {
         return std::nullopt;
     }
-    return text.Decode(platform::posix::UnquotedValue(text, *found.section->key));
+    return text.Decode(ini::UnquotedValue(text, *found.section->key));
 }
 
 }  // namespace quenmoor::test

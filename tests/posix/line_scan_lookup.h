@@ -7,17 +7,16 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/ini/line.h"
+#include "platform/posix/ini/index.h"
 #include "platform/posix/ini/text.h"
 
 namespace quenmoor::test {
 
-platform::posix::LookupResult ScanForSection(const platform::posix::ProfileText& text,
-                                             std::u16string_view section,
-                                             std::optional<std::u16string_view> key);
+ini::LookupResult ScanForSection(const ini::ProfileText& text, std::u16string_view section,
+                                 std::optional<std::u16string_view> key);
 
 // The value of `key` in `section`, quotes removed; nothing when either is missing.
-std::optional<std::u16string> ScanForValue(const platform::posix::ProfileText& text,
+std::optional<std::u16string> ScanForValue(const ini::ProfileText& text,
                                            std::u16string_view section, std::u16string_view key);
 
 }  // namespace quenmoor::test

@@ -1,5 +1,7 @@
 // The kept copy of the last profile read must never answer for a file that has changed: edits of
 // the same size in the same stamp tick, replacements by rename, retargeted links, our own writes.
+// The cache reads a clock of the test's own, so each case chooses whether the copy it reads is
+// settled (its file changed before the read began) or read in the same tick as the last change.
 #include "platform/posix/profile_cache.h"
 
 #include <fcntl.h>
@@ -39,17 +41,42 @@ void RewriteInPlaceKeepingTime(const fs::path& path, const std::string& bytes) {
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times.data(), 0), 0);
 }
 
+// Waits (a clock tick, a few milliseconds; on a file system of whole seconds, until the next
+// second) until the real file clock has passed the file's last change, so that the next change
+// is stamped differently, as every change after a settled read is.
+void WaitPastLastChange(const fs::path& path) {
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    while (!IsSettled(StampOf(info), FileClockNow())) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// The clock the cache under test reads.
+timespec clockReading{};
+timespec TestClock() { return clockReading; }
+
 class ProfileCacheTest : public testing::Test {
   protected:
+    // Unless a case says otherwise, every read begins an hour from now: whatever the case does
+    // to its files happened before, so every copy is settled and only the stamps can tell.
+    void SetUp() override {
+        clockReading = FileClockNow();
+        clockReading.tv_sec += 3600;
+    }
+    // A read in the same tick as the last change of `path`: its copy is not settled.
+    static void ClockAtLastChange(const fs::path& path) { clockReading = StatTime(path, true); }
+
     test::TempFolder folder;
     fs::path file = folder.Path() / "Quenmoor.ini";
-    ProfileCache cache;
+    ProfileCache cache{TestClock};
 
     std::optional<std::u16string> Read() { return cache.FindValue(file.string(), u"s", u"k"); }
 };
 
 TEST_F(ProfileCacheTest, SameSizeEditInTheSameTickIsSeen) {
     WriteBytes(file, "[s]\nk=first\n");
+    ClockAtLastChange(file);
     EXPECT_EQ(Read(), u"first");
     RewriteInPlaceKeepingTime(file, "[s]\nk=other\n");
     EXPECT_EQ(Read(), u"other");
@@ -59,12 +86,36 @@ TEST_F(ProfileCacheTest, SameSizeEditInTheSameTickIsSeen) {
 
 TEST_F(ProfileCacheTest, SameSizeEditOfASettledFileIsSeen) {
     WriteBytes(file, "[s]\nk=first\n");
-    // Past the next second, settled on every file system.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     EXPECT_EQ(Read(), u"first");
     EXPECT_EQ(Read(), u"first");
+    WaitPastLastChange(file);
     RewriteInPlaceKeepingTime(file, "[s]\nk=other\n");
     EXPECT_EQ(Read(), u"other");
+}
+
+// A write starts from the read's kept copy only while that copy is the file: never from a copy
+// read in the same tick as a change, nor after another program's edit of the same size that kept
+// the modification time, nor once the clock has been set back (stamps could then repeat).
+TEST_F(ProfileCacheTest, WriteTakesTheCopyOnlyWhileItIsTheFile) {
+    const std::string bytes = "[s]\nk=first\nv=1\n";
+    WriteBytes(file, bytes);
+    EXPECT_EQ(Read(), u"first");
+    const auto kept = cache.Take(file.string());
+    ASSERT_TRUE(kept.has_value()) << "a settled, unchanged copy is handed to the write";
+    EXPECT_EQ(kept->bytes, bytes);
+
+    EXPECT_EQ(Read(), u"first");
+    WaitPastLastChange(file);
+    RewriteInPlaceKeepingTime(file, "[s]\nk=other\nv=1\n");
+    EXPECT_FALSE(cache.Take(file.string()).has_value()) << "edited since the read";
+
+    EXPECT_EQ(Read(), u"other");
+    clockReading.tv_sec -= 7200;
+    EXPECT_FALSE(cache.Take(file.string()).has_value()) << "the clock was set back since the read";
+
+    ClockAtLastChange(file);
+    EXPECT_EQ(Read(), u"other");
+    EXPECT_FALSE(cache.Take(file.string()).has_value()) << "read in the tick of the last change";
 }
 
 TEST_F(ProfileCacheTest, ReplacementByRenameWithTheSameSizeAndTimeIsSeen) {
@@ -133,42 +184,37 @@ TEST_F(ProfileCacheTest, AnotherPathIsReadItself) {
     EXPECT_EQ(Read(), u"first");
 }
 
-TEST(ProfileFunctionsCacheTest, OwnWritesAreSeenByTheNextRead) {
-    const test::TempFolder folder;
-    const fs::path file = folder.Path() / "Quenmoor.ini";
+// The cache as the profile functions use it, with the real clock.
+class ProfileFunctionsCacheTest : public testing::Test {
+  protected:
+    test::TempFolder folder;
+    fs::path file = folder.Path() / "Quenmoor.ini";
+    std::u16string name = folder.FileName("Quenmoor.ini");
+
+    std::u16string Read(const char16_t* key) {
+        std::array<char16_t, 64> buffer{};
+        const auto count = ReadProfileValue(u"s", key, u"", buffer, name.c_str());
+        return {buffer.data(), count};
+    }
+};
+
+TEST_F(ProfileFunctionsCacheTest, OwnWritesAreSeenByTheNextRead) {
     WriteBytes(file, "[s]\nk=first\n");
-    const std::u16string name = folder.FileName("Quenmoor.ini");
-    std::array<char16_t, 64> buffer{};
-    const auto read = [&] {
-        const auto count = ReadProfileValue(u"s", u"k", u"", buffer, name.c_str());
-        return std::u16string(buffer.data(), count);
-    };
-    EXPECT_EQ(read(), u"first");
+    EXPECT_EQ(Read(u"k"), u"first");
     for (const char16_t* value : {u"other", u"third", u"fifth"}) {
         ASSERT_TRUE(WriteProfileValue(u"s", u"k", value, name.c_str()));
-        EXPECT_EQ(read(), value);
+        EXPECT_EQ(Read(u"k"), value);
     }
 }
 
-// A write starts from the read's kept copy only while that copy is the file: another program's
-// edit in between, of the same size and keeping the modification time, must survive the write,
-// on a profile written a moment ago as on a settled one (whose copy the write would otherwise
-// take).
-TEST(ProfileFunctionsCacheTest, WriteAfterAnotherProgramsEditKeepsThatEdit) {
-    for (const bool settled : {false, true}) {
-        const test::TempFolder folder;
-        const fs::path file = folder.Path() / "Quenmoor.ini";
-        WriteBytes(file, "[s]\nk=first\nv=1\n");
-        if (settled) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-        }
-        const std::u16string name = folder.FileName("Quenmoor.ini");
-        std::array<char16_t, 64> buffer{};
-        EXPECT_EQ(ReadProfileValue(u"s", u"k", u"", buffer, name.c_str()), 5U);
-        RewriteInPlaceKeepingTime(file, "[s]\nk=other\nv=1\n");
-        ASSERT_TRUE(WriteProfileValue(u"s", u"v", u"2", name.c_str()));
-        EXPECT_EQ(test::ReadBytes(file), "[s]\nk=other\nv=2\n") << "settled: " << settled;
-    }
+// The write path as a whole: another program's edit between a read and a write survives the
+// write. Which branch the cache takes here is the real clock's; ProfileCacheTest chooses each.
+TEST_F(ProfileFunctionsCacheTest, WriteAfterAnotherProgramsEditKeepsThatEdit) {
+    WriteBytes(file, "[s]\nk=first\nv=1\n");
+    EXPECT_EQ(Read(u"k"), u"first");
+    RewriteInPlaceKeepingTime(file, "[s]\nk=other\nv=1\n");
+    ASSERT_TRUE(WriteProfileValue(u"s", u"v", u"2", name.c_str()));
+    EXPECT_EQ(test::ReadBytes(file), "[s]\nk=other\nv=2\n");
 }
 
 // Settled once the change time lies before the read's clock reading; for whole-second stamps, in

@@ -6,7 +6,7 @@
 
 #include "platform/posix/ini/encoding.h"
 
-namespace quenmoor::platform::posix {
+namespace quenmoor::ini {
 namespace {
 
 using namespace std::string_literals;
@@ -54,4 +54,4 @@ TEST(ProfileEncodingTest, EveryWindows1252ByteRoundTrips) {
 }
 
 }  // namespace
-}  // namespace quenmoor::platform::posix
+}  // namespace quenmoor::ini

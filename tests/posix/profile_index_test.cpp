@@ -13,7 +13,7 @@
 #include "posix/line_scan_lookup.h"
 #include "posix/utf16_bytes.h"
 
-namespace quenmoor::platform::posix {
+namespace quenmoor::ini {
 namespace {
 
 // Pieces of profile text: headers and keys in both letter cases, blanks, every line end,
@@ -95,4 +95,4 @@ TEST(ProfileIndexTest, FindsKeysOfTheFirstSectionOfAName) {
 }
 
 }  // namespace
-}  // namespace quenmoor::platform::posix
+}  // namespace quenmoor::ini

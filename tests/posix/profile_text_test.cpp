@@ -6,7 +6,7 @@
 
 #include "platform/posix/ini/text.h"
 
-namespace quenmoor::platform::posix {
+namespace quenmoor::ini {
 namespace {
 
 TEST(ProfileTextTest, FindsTheFirstLineEndAtEveryDistance) {
@@ -35,4 +35,4 @@ TEST(ProfileTextTest, FindsTheFirstLineEndAtEveryDistance) {
 }
 
 }  // namespace
-}  // namespace quenmoor::platform::posix
+}  // namespace quenmoor::ini

@@ -14,6 +14,7 @@
 #include "platform/profile_functions.h"
 #include "posix/utf16_bytes.h"
 #include "support/file_bytes.h"
+#include "support/folder_entries.h"
 #include "support/temp_folder.h"
 
 namespace quenmoor::platform {
@@ -33,12 +34,7 @@ class ProfileWriteTest : public testing::Test {
 
     // What is in the folder, to prove that no temporary file was left behind.
     [[nodiscard]] std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder_.Path())) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
+        return test::FolderEntries(folder_.Path());
     }
 
   private:

@@ -14,6 +14,7 @@
 
 #include "posix/program_fixture.h"
 #include "support/file_bytes.h"
+#include "support/folder_entries.h"
 #include "support/posix/mount_namespace.h"
 
 namespace quenmoor::test {
@@ -208,9 +209,8 @@ TEST_F(ProgramTest, FullDiskRefusesTheWriteAndKeepsTheProfile) {
     const ChildOutcome outcome = Run(ChildOptions::InMountNamespaceOf(disk->Holder()));
     ExpectQuiet(outcome);
     EXPECT_EQ(ReadBytes(disk->Inside(Source())), before);
-    EXPECT_EQ(std::distance(fs::directory_iterator(disk->Inside(Source().parent_path())),
-                            fs::directory_iterator()),
-              1)
+    EXPECT_EQ(FolderEntries(disk->Inside(Source().parent_path())),
+              std::vector<std::string>{Source().filename().string()})
         << "no temporary file may be left on the full disk";
     EXPECT_FALSE(fs::exists(Target()));
 }

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "app/links.h"
+#include "support/folder_entries.h"
 
 namespace quenmoor::test {
 namespace {
@@ -94,12 +95,8 @@ void ProgramTest::ExpectMemoryBounded(const ChildOutcome& outcome, std::size_t p
 }
 
 std::vector<std::string> ProgramTest::StrayFiles(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.path().filename() != Source().filename()) {
-            names.push_back(entry.path().filename().string());
-        }
-    }
+    std::vector<std::string> names = FolderEntries(folder);
+    std::erase(names, Source().filename().string());
     return names;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/file_bytes.h"
+#include "support/folder_entries.h"
 #include "support/temp_folder.h"
 
 namespace quenmoor::platform::posix {
@@ -57,16 +58,11 @@ TEST(RemoveStaleTemporariesTest, RemovesOnlyRegularFilesOfEndedProcesses) {
 
     RemoveStaleTemporaries(folder.Path().string(), "Quenmoor.ini");
 
-    std::vector<std::string> left;
-    for (const auto& entry : fs::directory_iterator(folder.Path())) {
-        left.push_back(entry.path().filename().string());
-    }
-    std::sort(left.begin(), left.end());
     std::vector<std::string> expected{
         ".Other.ini." + dead + ".abc123", ".Quenmoor.ini." + dead + ".dir123",
         ".Quenmoor.ini." + alive + ".abc123", ".Quenmoor.ini.1.abc123", "Quenmoor.ini"};
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(left, expected);
+    EXPECT_EQ(test::FolderEntries(folder.Path()), expected);
 }
 
 }  // namespace

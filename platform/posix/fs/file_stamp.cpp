@@ -30,7 +30,7 @@ bool operator==(const FileStamp& a, const FileStamp& b) {
            Same(a.modified, b.modified) && Same(a.changed, b.changed);
 }
 
-bool Earlier(timespec a, timespec b) {
+bool IsEarlier(timespec a, timespec b) {
     return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
 
@@ -38,7 +38,7 @@ bool IsSettled(const FileStamp& stamp, timespec readStart) {
     if (stamp.changed.tv_nsec == 0) {
         return stamp.changed.tv_sec < readStart.tv_sec;
     }
-    return Earlier(stamp.changed, readStart);
+    return IsEarlier(stamp.changed, readStart);
 }
 
 bool StampsAreTrustworthy(const char* path) {
@@ -51,7 +51,7 @@ bool StampsAreTrustworthy(const char* path) {
                                [type](std::uint32_t trusted) { return type == trusted; });
 }
 
-timespec Now() {
+timespec FileClockNow() {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
     return now;

@@ -23,9 +23,9 @@ bool operator==(const FileStamp& a, const FileStamp& b);
 
 // True when every change made after `readStart` is bound to move the file's stamp away from
 // `stamp`: its change time is earlier than `readStart`, a reading of the clock the kernel stamps
-// files with (Now). A later change is stamped with that clock's time or later. A file system
-// that keeps whole seconds (a change time without nanoseconds) truncates that time, so there the
-// change time must lie in an earlier second. Until then a change in the same clock tick, of the
+// files with (FileClockNow). A later change is stamped with that clock's time or later. A file
+// system that keeps whole seconds (a change time without nanoseconds) truncates that time, so there
+// the change time must lie in an earlier second. Until then a change in the same clock tick, of the
 // same size, would look like no change at all, so the contents must be read again and compared.
 // Changes that fall between `readStart` and the stat that produced `stamp` are in `stamp`
 // already, because the stat came after `readStart`.
@@ -38,11 +38,11 @@ bool IsSettled(const FileStamp& stamp, timespec readStart);
 // kept.
 bool StampsAreTrustworthy(const char* path);
 
-// CLOCK_REALTIME_COARSE, the clock file stamps are taken from (stamps finer than its ticks are
-// never earlier than it).
-timespec Now();
+// The time now on CLOCK_REALTIME_COARSE, the clock file stamps are taken from (stamps finer than
+// its ticks are never earlier than it).
+timespec FileClockNow();
 
-// a < b.
-bool Earlier(timespec a, timespec b);
+// Whether time `a` comes before time `b`.
+bool IsEarlier(timespec a, timespec b);
 
 }  // namespace quenmoor::platform::posix

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/posix/fs/drive_root.h"
-#include "platform/posix/ini/encoding.h"
+#include "text/utf.h"
 
 namespace quenmoor::platform::posix {
 
@@ -18,7 +18,7 @@ std::optional<std::string> NativePath(std::u16string_view path) {
         prefix = DriveRoot;
         path.remove_prefix(DrivePrefixUpper.size());
     }
-    auto rest = ToUtf8(path);
+    auto rest = text::ToUtf8(path);
     if (!rest) {
         return std::nullopt;
     }

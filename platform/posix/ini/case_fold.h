@@ -3,20 +3,29 @@
 // have equal folded forms, which lets them be looked up by hash.
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <string_view>
 
-namespace quenmoor::platform::posix {
+namespace quenmoor::ini {
 
-// The code point at text[i], advancing i past it; an unpaired surrogate stands for itself.
-char32_t NextCodePoint(std::u16string_view text, std::size_t& i);
+// The folded form of a code point beyond ASCII.
+char32_t FoldedBeyondAscii(char32_t codePoint);
 
-// The folded form of a code point.
-char32_t FoldedCodePoint(char32_t codePoint);
+// The folded form of a code point. Within ASCII, folding is plain lower case; section and key
+// names are nearly always ASCII, so that branch is inline.
+inline char32_t FoldedCodePoint(char32_t codePoint) {
+    if (codePoint < 0x80) {
+        return codePoint >= U'A' && codePoint <= U'Z' ? codePoint - U'A' + U'a' : codePoint;
+    }
+    return FoldedBeyondAscii(codePoint);
+}
 
-// `text` folded code point by code point: equal for two texts exactly when EqualIgnoringCase
-// holds for them.
+// Whether `a` and `b` are the same text apart from letter case: equal code point by code point
+// after simple case folding.
+bool FoldsAlike(std::u16string_view a, std::u16string_view b);
+
+// `text` folded code point by code point: equal for two texts exactly when FoldsAlike holds for
+// them.
 std::u32string CaseFolded(std::u16string_view text);
 
-}  // namespace quenmoor::platform::posix
+}  // namespace quenmoor::ini

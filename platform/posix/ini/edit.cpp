@@ -4,8 +4,9 @@
 #include "platform/posix/ini/index.h"
 #include "platform/posix/ini/line.h"
 #include "platform/posix/ini/text.h"
+#include "text/utf.h"
 
-namespace quenmoor::platform::posix {
+namespace quenmoor::ini {
 namespace {
 
 constexpr std::u16string_view DefaultLineEnd = u"\r\n";
@@ -88,7 +89,7 @@ bool KeepsEncoding(const ProfileText& text, std::size_t from, std::size_t to,
             return from >= text.Encoding().markSize;
         case TextForm::Utf8:
             return from > 0 && StartsCharacter(bytes, from) && StartsCharacter(bytes, to) &&
-                   IsWellFormedUtf8(insert);
+                   text::IsWellFormedUtf8(insert);
         case TextForm::Windows1252:
             break;
     }
@@ -186,4 +187,4 @@ ProfileEdit RemoveSection(std::string_view bytes, std::u16string_view section) {
     return Splice(text, {found.section->header.whole.begin, found.section->end}, {});
 }
 
-}  // namespace quenmoor::platform::posix
+}  // namespace quenmoor::ini

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace quenmoor::platform::posix {
+namespace quenmoor::ini {
 
 enum class EditOutcome {
     Changed,    // `bytes` holds the new file
@@ -51,4 +51,4 @@ ProfileEdit RemoveKey(std::string_view bytes, std::u16string_view section, std::
 // Removes the first matching section: its header and every line up to the next header.
 ProfileEdit RemoveSection(std::string_view bytes, std::u16string_view section);
 
-}  // namespace quenmoor::platform::posix
+}  // namespace quenmoor::ini

@@ -1,5 +1,5 @@
-// How a profile's bytes carry its text: which form, whether a byte-order mark leads, and the
-// strict conversions between UTF-16 code units and UTF-8 bytes.
+// How a profile's bytes carry its text: which form, and whether a byte-order mark leads. The
+// UTF-8 conversions themselves are text/utf.h's.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace quenmoor::platform::posix {
+namespace quenmoor::ini {
 
 enum class TextForm { Utf8, Windows1252, Utf16Le, Utf16Be };
 
@@ -35,14 +35,4 @@ std::optional<std::u16string> DecodeText(std::string_view bytes, TextForm form);
 // Windows-1252 for that form, an unpaired surrogate for UTF-8. UTF-16 takes every code unit.
 std::optional<std::string> EncodeText(std::u16string_view text, TextForm form);
 
-// UTF-16 to UTF-8; nothing when the text holds an unpaired surrogate, which UTF-8 cannot carry.
-std::optional<std::string> ToUtf8(std::u16string_view text);
-
-// UTF-8 to UTF-16; nothing when the bytes are not well-formed UTF-8 (overlong forms, surrogate
-// code points and values above U+10FFFF are not well-formed).
-std::optional<std::u16string> FromUtf8(std::string_view bytes);
-
-// Whether `bytes` is well-formed UTF-8, without building the converted text.
-bool IsWellFormedUtf8(std::string_view bytes);
-
-}  // namespace quenmoor::platform::posix
+}  // namespace quenmoor::ini

@@ -2,9 +2,8 @@
 
 #include "platform/posix/ini/case_fold.h"
 #include "platform/posix/ini/line.h"
-#include "platform/text_compare.h"
 
-namespace quenmoor::platform::posix {
+namespace quenmoor::ini {
 namespace {
 
 bool IsLineEnd(char16_t unit) { return unit == u'\r' || unit == u'\n'; }
@@ -18,11 +17,7 @@ std::size_t SkipBlanks(const ProfileText& text, std::size_t at, std::size_t end)
 
 bool NameMatches(const ProfileText& text, UnitSpan name, std::u16string_view wanted) {
     const auto decoded = text.Decode(name);
-    return decoded && EqualIgnoringCase(*decoded, wanted);
-}
-
-char16_t AsciiLower(char16_t unit) {
-    return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
+    return decoded && FoldsAlike(*decoded, wanted);
 }
 
 // Whether a name starting with `first` could match `wanted`. Between two ASCII characters case
@@ -32,7 +27,7 @@ bool MayStartName(char16_t first, std::u16string_view wanted) {
     if (wanted.empty() || wanted.front() >= 0x80 || first >= 0x80) {
         return true;
     }
-    return AsciiLower(first) == AsciiLower(wanted.front());
+    return FoldedCodePoint(first) == FoldedCodePoint(wanted.front());
 }
 
 bool IsKeyNamed(const ProfileText& text, const ProfileLine& line, std::u16string_view key) {
@@ -42,6 +37,16 @@ bool IsKeyNamed(const ProfileText& text, const ProfileLine& line, std::u16string
 }
 
 }  // namespace
+
+std::u16string_view TrimBlanks(std::u16string_view name) {
+    while (!name.empty() && IsBlank(name.front())) {
+        name.remove_prefix(1);
+    }
+    while (!name.empty() && IsBlank(name.back())) {
+        name.remove_suffix(1);
+    }
+    return name;
+}
 
 // A header line has "[" as its first non-blank unit, so each "[" preceded on its line by blanks
 // only, at the start of the text or after a line end, starts a candidate line; ReadLine has the
@@ -136,4 +141,4 @@ LookupResult ProfileIndex::FindSection(const ProfileText& text, std::u16string_v
     return result;
 }
 
-}  // namespace quenmoor::platform::posix
+}  // namespace quenmoor::ini

@@ -1,5 +1,6 @@
-// Where the section headers of a profile are, so that a lookup looks only at its own section
-// instead of reading the file from the top.
+// Looking up a section (and a key in it): what a lookup finds among the lines, and the index of
+// section headers that lets it look only at its own section instead of reading the file from the
+// top.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +13,35 @@
 #include "platform/posix/ini/line.h"
 #include "platform/posix/ini/text.h"
 
-namespace quenmoor::platform::posix {
+namespace quenmoor::ini {
+
+struct SectionPlace {
+    ProfileLine header;
+    // First unit after the section: the next section header, or the end of the text.
+    std::size_t end = 0;
+    // The section's last key line, or its header when it has no key line: a new key goes after it.
+    ProfileLine lastEntry;
+    // The first line of the wanted key, when one was asked for and is there.
+    std::optional<ProfileLine> key;
+
+    bool operator==(const SectionPlace&) const = default;
+};
+
+// Names are compared without regard to letter case after trimming blanks on both sides, so a
+// name a caller writes is the name a later read finds. Lines before the first section header
+// belong to no section.
+struct LookupResult {
+    // The first section of the wanted name; later sections of the same name are never consulted.
+    std::optional<SectionPlace> section;
+    // The line end of the last line up to the end of the section's next header line: of the
+    // whole text when the section is missing or is the last one. Empty when there is none.
+    UnitSpan lastEnding;
+
+    bool operator==(const LookupResult&) const = default;
+};
+
+// `name` without the blanks around it, as names are compared.
+std::u16string_view TrimBlanks(std::u16string_view name);
 
 struct SectionHeader {
     std::size_t begin = 0;               // where the header line starts
@@ -49,4 +78,4 @@ class ProfileIndex {
     std::unordered_map<std::u32string, std::size_t> firstByName_;
 };
 
-}  // namespace quenmoor::platform::posix
+}  // namespace quenmoor::ini

@@ -1,6 +1,6 @@
 #include "platform/posix/ini/line.h"
 
-namespace quenmoor::platform::posix {
+namespace quenmoor::ini {
 
 namespace {
 
@@ -12,15 +12,6 @@ UnitSpan TrimBlanks(const ProfileText& text, UnitSpan span) {
         --span.end;
     }
     return span;
-}
-
-// The first unit in `span` equal to `wanted`, or span.end.
-std::size_t Find(const ProfileText& text, UnitSpan span, char16_t wanted) {
-    std::size_t at = span.begin;
-    while (at < span.end && text.At(at) != wanted) {
-        ++at;
-    }
-    return at;
 }
 
 void Classify(const ProfileText& text, UnitSpan content, ProfileLine& line) {
@@ -37,10 +28,11 @@ void Classify(const ProfileText& text, UnitSpan content, ProfileLine& line) {
     if (first == u'[') {
         line.kind = LineKind::Section;
         const UnitSpan afterBracket{trimmed.begin + 1, content.end};
-        line.name = TrimBlanks(text, {afterBracket.begin, Find(text, afterBracket, u']')});
+        line.name = TrimBlanks(
+            text, {afterBracket.begin, text.Find(u']', afterBracket.begin, afterBracket.end)});
         return;
     }
-    const std::size_t equals = Find(text, trimmed, u'=');
+    const std::size_t equals = text.Find(u'=', trimmed.begin, trimmed.end);
     if (equals == trimmed.end) {
         line.kind = LineKind::Other;
         return;
@@ -100,14 +92,4 @@ UnitSpan UnquotedValue(const ProfileText& text, const ProfileLine& line) {
     return value;
 }
 
-std::u16string_view TrimBlanks(std::u16string_view name) {
-    while (!name.empty() && IsBlank(name.front())) {
-        name.remove_prefix(1);
-    }
-    while (!name.empty() && IsBlank(name.back())) {
-        name.remove_suffix(1);
-    }
-    return name;
-}
-
-}  // namespace quenmoor::platform::posix
+}  // namespace quenmoor::ini

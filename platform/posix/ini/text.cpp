@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace quenmoor::platform::posix {
+namespace quenmoor::ini {
 namespace {
 
 constexpr std::size_t ShortLineWords = 8;
@@ -84,4 +84,4 @@ std::optional<std::u16string> ProfileText::Decode(UnitSpan span) const {
     return DecodeText(bytes_.substr(begin, ByteOffset(span.end) - begin), encoding_.form);
 }
 
-}  // namespace quenmoor::platform::posix
+}  // namespace quenmoor::ini

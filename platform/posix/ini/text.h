@@ -9,7 +9,7 @@
 
 #include "platform/posix/ini/encoding.h"
 
-namespace quenmoor::platform::posix {
+namespace quenmoor::ini {
 
 // A range of code units, end exclusive.
 struct UnitSpan {
@@ -69,4 +69,4 @@ class ProfileText {
     std::size_t size_;
 };
 
-}  // namespace quenmoor::platform::posix
+}  // namespace quenmoor::ini

@@ -40,15 +40,15 @@ std::optional<std::string> HostPath(const std::filesystem::path& path) {
     return std::string(name.get());
 }
 
-bool RunOnHost(const std::string& program, const std::vector<std::string>& arguments,
-               const std::function<bool()>& done) {
+HostRun RunOnHost(const std::string& program, const std::vector<std::string>& arguments,
+                  const std::function<bool()>& done) {
     const auto toWindows = WineFunction<wchar_t*(const char*)>("wine_get_dos_file_name");
     if (toWindows == nullptr) {
-        return false;
+        return HostRun::NoHost;
     }
     const std::unique_ptr<wchar_t, HeapFree> image(toWindows(program.c_str()));
     if (!image || ::GetFileAttributesW(image.get()) == INVALID_FILE_ATTRIBUTES) {
-        return false;
+        return HostRun::NoHost;
     }
     std::wstring commandLine = L"\"" + Widen(program) + L"\"";
     for (const std::string& argument : arguments) {
@@ -59,7 +59,7 @@ bool RunOnHost(const std::string& program, const std::vector<std::string>& argum
     PROCESS_INFORMATION process{};
     if (::CreateProcessW(image.get(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                          nullptr, &startup, &process) == FALSE) {
-        return false;
+        return HostRun::NoHost;
     }
     for (const HANDLE handle : {process.hProcess, process.hThread}) {
         if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
@@ -69,11 +69,11 @@ bool RunOnHost(const std::string& program, const std::vector<std::string>& argum
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) {
-            return false;
+            return HostRun::TimedOut;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    return true;
+    return HostRun::Done;
 }
 
 }  // namespace quenmoor::test

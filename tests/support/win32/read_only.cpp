@@ -31,14 +31,16 @@ ReadOnlyFile::ReadOnlyFile(std::filesystem::path path) : path_(std::move(path)) 
         return;
     }
     if (const auto host = HostPath(path_)) {
-        immutable_ = RunOnHost(Chattr, {"+i", *host}, [this] { return WriterIsRefused(path_); });
+        immutable_ = RunOnHost(Chattr, {"+i", *host}, [this] { return WriterIsRefused(path_); }) ==
+                     HostRun::Done;
         refuses_ = immutable_;
     }
 }
 
 ReadOnlyFile::~ReadOnlyFile() {
     if (const auto host = HostPath(path_); host && immutable_) {
-        RunOnHost(Chattr, {"-i", *host}, [this] { return !WriterIsRefused(path_); });
+        static_cast<void>(
+            RunOnHost(Chattr, {"-i", *host}, [this] { return !WriterIsRefused(path_); }));
     }
     ::SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
 }

@@ -1,16 +1,18 @@
-#include "app/recording_platform.h"
-
-#include <algorithm>
+// The platform's profile functions and file operations over the recording double. A test program
+// linked with this file gets these in place of the system's, so it sees every call the run and
+// TIniFile make, the flush and the copy included, in order.
+#include <string_view>
 
 #include "platform/file_operations.h"
 #include "platform/profile_functions.h"
-#include "profile/integer_text.h"
+#include "support/recording_profile.h"
+#include "text/nul_terminated.h"
 
 namespace quenmoor::test {
 
-RecordedPlatform& Recorded() {
-    static RecordedPlatform platform;
-    return platform;
+ProfileRecording& Recorded() {
+    static ProfileRecording recording;
+    return recording;
 }
 
 }  // namespace quenmoor::test
@@ -25,32 +27,18 @@ std::u16string Text(const char16_t* text) { return text == nullptr ? u"<null>" :
 std::uint32_t ReadProfileValue(const char16_t* section, const char16_t* key,
                                const char16_t* defaultValue, std::span<char16_t> buffer,
                                const char16_t* /*fileName*/) {
-    auto& platform = test::Recorded();
-    platform.calls.push_back(u"R " + Text(section) + u"/" + Text(key) + u"|" + Text(defaultValue) +
-                             u"|" +
-                             profile::IntegerToText(static_cast<std::int32_t>(buffer.size())));
-    const auto found = platform.values.find({Text(section), Text(key)});
     const std::u16string value =
-        found == platform.values.end() ? Text(defaultValue) : found->second;
-    const std::size_t count = std::min(value.size(), buffer.size() - 1);
-    std::copy_n(value.begin(), count, buffer.begin());
-    buffer[count] = u'\0';
-    return static_cast<std::uint32_t>(count);
+        test::Recorded().Read(Text(section), Text(key)).value_or(Text(defaultValue));
+    return text::CopyWithNul(std::u16string_view(value), buffer);
 }
 
 bool WriteProfileValue(const char16_t* section, const char16_t* key, const char16_t* value,
                        const char16_t* fileName) {
-    auto& platform = test::Recorded();
     if (section == nullptr && key == nullptr && value == nullptr) {
-        platform.calls.push_back(u"FLUSH " + Text(fileName));
+        test::Recorded().calls.push_back(u"FLUSH " + Text(fileName));
         return false;
     }
-    platform.calls.push_back(u"W " + Text(section) + u"/" + Text(key) + u"=" + Text(value));
-    if (++platform.writeCount == platform.refusedWrite) {
-        return false;
-    }
-    platform.values[{Text(section), Text(key)}] = Text(value);
-    return true;
+    return test::Recorded().Write(Text(section), Text(key), Text(value));
 }
 
 bool FileExists(const std::u16string& path) {
