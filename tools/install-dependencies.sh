@@ -8,7 +8,7 @@ packages=(
     libicu-dev
     clang-format clang-tidy
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine32:i386
-    e2fsprogs zip unzip osslsigncode openssl
+    e2fsprogs zip unzip osslsigncode openssl strace
     python3 dpkg-dev
     clang libclang-rt-14-dev
 )
