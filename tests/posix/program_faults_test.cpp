@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -224,8 +225,9 @@ TEST_F(ProgramTest, TemporaryFileOfAnotherRunIsKeptWhileThatRunLives) {
         pid_t owner;
         bool kept;
     };
-    const Case cases[] = {{"a process still running (this test)", ::getpid(), true},
-                          {"a process that has ended", EndedProcessId(), false}};
+    const auto cases =
+        std::to_array<Case>({{"a process still running (this test)", ::getpid(), true},
+                             {"a process that has ended", EndedProcessId(), false}});
     for (const Case& c : cases) {
         SetUp();
         WriteBytes(Source(), OneStaleLinkProfile());
@@ -248,8 +250,8 @@ TEST_F(ProgramTest, MemoryRunningOutChangesNothing) {
     }
     constexpr std::size_t Limit = std::size_t{16} << 20U;
     const std::string ordinary = OneStaleLinkProfile();
-    const std::pair<std::string, bool> profiles[] = {
-        {ordinary, true}, {ordinary + "LOGO=" + std::string(Limit + (Limit / 2), 'Q'), false}};
+    const auto profiles = std::to_array<std::pair<std::string, bool>>(
+        {{ordinary, true}, {ordinary + "LOGO=" + std::string(Limit + (Limit / 2), 'Q'), false}});
     for (const auto& [before, changes] : profiles) {
         SetUp();
         WriteBytes(Source(), before);

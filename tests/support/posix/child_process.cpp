@@ -63,6 +63,7 @@ ChildOutcome RunChild(const std::string& program, const ChildOptions& options) {
     std::vector<std::string> words = options.launcher;
     words.push_back(program);
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (std::string& word : words) {
         argv.push_back(word.data());
     }
