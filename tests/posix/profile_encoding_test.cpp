@@ -27,7 +27,7 @@ TEST(ProfileEncodingTest, DetectionFollowsMarkThenUtf8WellFormedness) {
         {"\xEF\xBB\xBF"
          "a=\xE9",
          {TextForm::Windows1252, 3}},
-        {"a=\xE0\x80\xAF", {TextForm::Windows1252, 0}},      // an overlong "/"
+        {"a=\xE0\x83\xA9", {TextForm::Windows1252, 0}},      // "\u00E9" in three bytes, overlong
         {"a=\xED\xA0\x80", {TextForm::Windows1252, 0}},      // a surrogate
         {"a=\xF4\x90\x80\x80", {TextForm::Windows1252, 0}},  // beyond U+10FFFF
         {"a=\xC9\xC9", {TextForm::Windows1252, 0}},          // a lead byte where one must follow
