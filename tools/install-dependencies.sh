@@ -11,7 +11,7 @@ packages=(
     libicu-dev
     clang-format clang-tidy
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine32:i386
-    e2fsprogs zip unzip osslsigncode openssl icoutils
+    e2fsprogs zip unzip osslsigncode openssl icoutils strace
     wixl msitools
     python3 dpkg-dev
     clang libclang-rt-14-dev

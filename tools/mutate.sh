@@ -31,21 +31,30 @@ entries() {
         function flush() { if (id != "") print id "\t" build "\t" file "\t" tests "\t" filter "\t" from "\t" to }
         /^#/ || /^[[:space:]]*$/ { next }
         { key = $1; value = $0; sub(/^[^ ]+ */, "", value) }
-        key == "mutant" { flush(); id = value; build = file = tests = from = to = ""; filter = "-*KilledAtAnyMoment*:*TwentyMegabyte*"; next }
+        key == "mutant" { flush(); id = value; build = file = tests = from = to = ""; nto = 0; filter = "-*KilledAtAnyMoment*:*TwentyMegabyte*"; next }
         key == "build" { build = value } key == "file" { file = value } key == "tests" { tests = value }
-        key == "filter" { filter = value } key == "from" { from = value } key == "to" { to = value }
+        key == "filter" { filter = value }
+        # A fault of several edits: its from and to lines in pairs, joined by the unit separator.
+        key == "from" { from = (from == "" ? "" : from "\037") value }
+        key == "to" { to = (nto++ ? to "\037" : "") value }
         END { flush() }' "$catalogue"
 }
 
-# Replaces the one occurrence of FROM in FILE of the copy by TO.
+# Replaces the one occurrence of FROM in FILE of the copy by TO; for a fault of several edits,
+# each FROM by its TO in turn.
 apply() {
     python3 - "$copy/$1" "$2" "$3" <<'PY'
 import sys
-path, old, new = sys.argv[1:]
+path, olds, news = sys.argv[1:]
 text = open(path, encoding="utf-8").read()
-if text.count(old) != 1:
-    sys.exit(f"{path}: the text to replace occurs {text.count(old)} times: {old}")
-open(path, "w", encoding="utf-8").write(text.replace(old, new))
+olds, news = olds.split("\x1f"), news.split("\x1f")
+if len(olds) != len(news):
+    sys.exit(f"{path}: {len(olds)} from lines but {len(news)} to lines")
+for old, new in zip(olds, news):
+    if text.count(old) != 1:
+        sys.exit(f"{path}: the text to replace occurs {text.count(old)} times: {old}")
+    text = text.replace(old, new)
+open(path, "w", encoding="utf-8").write(text)
 PY
 }
 

@@ -238,6 +238,25 @@ TEST(FileStampTest, SettledOnlyWhenChangedBeforeTheReadStarted) {
     }
 }
 
+// FileClockNow() reads the clock files are stamped with: a file made after a reading is never stamped
+// earlier, so a change during a read cannot pass for settled. Each file is new: a file whose
+// stamps were read since its last change may get a finer stamp next time.
+TEST(FileStampTest, FileMadeAfterAClockReadingIsNotStampedBeforeIt) {
+    const test::TempFolder folder;
+    for (int round = 0; round < 100; ++round) {
+        const fs::path file = folder.Path() / std::to_string(round);
+        const timespec reading = FileClockNow();
+        WriteBytes(file, "x");
+        EXPECT_FALSE(IsEarlier(StatTime(file, true), reading)) << "round " << round;
+    }
+}
+
+// Network, FUSE and overlay file systems can answer from a cache or another machine's clock.
+TEST(FileStampTest, OnlyLocalFileSystemsAreTrusted) {
+    EXPECT_FALSE(StampsAreTrustworthy("/proc"));
+    EXPECT_FALSE(StampsAreTrustworthy("/no/such/folder"));
+}
+
 TEST(FileStampTest, EveryFieldCounts) {
     FileStamp base;
     base.device = 1;

@@ -27,6 +27,10 @@ TEST(ProfileEncodingTest, DetectionFollowsMarkThenUtf8WellFormedness) {
         {"\xEF\xBB\xBF"
          "a=\xE9",
          {TextForm::Windows1252, 3}},
+        {"a=\xE0\x83\xA9", {TextForm::Windows1252, 0}},      // "\u00E9" in three bytes, overlong
+        {"a=\xED\xA0\x80", {TextForm::Windows1252, 0}},      // a surrogate
+        {"a=\xF4\x90\x80\x80", {TextForm::Windows1252, 0}},  // beyond U+10FFFF
+        {"a=\xC9\xC9", {TextForm::Windows1252, 0}},          // a lead byte where one must follow
         {"\xFF\xFE[\0"s, {TextForm::Utf16Le, 2}},
         {"\xFE\xFF\0["s, {TextForm::Utf16Be, 2}},
     });
@@ -34,6 +38,15 @@ TEST(ProfileEncodingTest, DetectionFollowsMarkThenUtf8WellFormedness) {
         const ProfileEncoding found = DetectEncoding(c.bytes);
         EXPECT_EQ(found.form, c.expected.form) << testing::PrintToString(c.bytes);
         EXPECT_EQ(found.markSize, c.expected.markSize) << testing::PrintToString(c.bytes);
+    }
+}
+
+// Long runs of ASCII are skipped a block at a time: a byte above 0x7F counts wherever it lies.
+TEST(ProfileEncodingTest, OneWindows1252ByteAnywhereInALongText) {
+    for (std::size_t at = 0; at < 64; ++at) {
+        std::string bytes(96, 'a');
+        bytes[at] = '\xE9';
+        EXPECT_EQ(DetectEncoding(bytes).form, TextForm::Windows1252) << "at " << at;
     }
 }
 

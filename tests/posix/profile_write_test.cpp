@@ -70,6 +70,8 @@ TEST_F(ProfileWriteTest, EditsChangeOnlyTheBytesTheyMust) {
         {"new key after a last line without line end", "x\r\n[A]\na=1", u"A", u"c", u"3",
          "x\r\n[A]\na=1\nc=3\n"},
         {"lone CR line ends", "[A]\ra=1\r", u"A", u"b", u"2", "[A]\ra=1\rb=2\r"},
+        {"new section after lone CR line ends", "[A]\ra=1\r", u"B", u"k", u"v",
+         "[A]\ra=1\r[B]\rk=v\r"},
         {"new section appended", "[A]\na=1\n", u"B", u"k", u"v", "[A]\na=1\n[B]\nk=v\n"},
         {"new section after a last line without line end", "[A]\r\na=1", u"B", u"k", u"v",
          "[A]\r\na=1\r\n[B]\r\nk=v\r\n"},
@@ -79,8 +81,8 @@ TEST_F(ProfileWriteTest, EditsChangeOnlyTheBytesTheyMust) {
          nullptr, "[B]\nb=2\n"},
         {"missing key removed: nothing to do", "[A]\na=1\n", u"A", u"z", nullptr, "[A]\na=1\n"},
         {"missing section removed: nothing to do", "[A]\na=1", u"Z", nullptr, nullptr, "[A]\na=1"},
-        {"UTF-8 mark kept", "\xEF\xBB\xBF[A]\r\na=1\r\n", u"A", u"a", u"\u00E9\u4E2D",
-         "\xEF\xBB\xBF[A]\r\na=\xC3\xA9\xE4\xB8\xAD\r\n"},
+        {"UTF-8 mark kept", "\xEF\xBB\xBF[A]\r\na=1\r\n", u"A", u"a", u"\u00E9\u4E2D\U0001F600",
+         "\xEF\xBB\xBF[A]\r\na=\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80\r\n"},
         {"Windows-1252 stays byte for byte", "[A]\r\nname=Jos\xE9\r\nv=1\r\n", u"A", u"v",
          u"\u20AC\u00FC", "[A]\r\nname=Jos\xE9\r\nv=\x80\xFC\r\n"},
         {"Windows-1252 value replaced by ASCII", "[A]\r\nv=Jos\xE9\r\n", u"A", u"v", u"Jose",
@@ -134,6 +136,8 @@ TEST_F(ProfileWriteTest, RefusedEditsLeaveTheFileAsItWas) {
         {"only bad UTF-8 replaced", "[A]\nn=\xC3\xA9\nv=\xE9\n", u"A", u"v", u"x"},
         {"only bad UTF-8 removed", "[A]\nn=\xC3\xA9\nv=\xE9\n", u"A", u"v", nullptr},
         {"UTF-16 without its mark", "[\0A\0]\0\n\0"s, u"A", u"a", u"1"},
+        {"key removed beside a NUL byte", "[A]\na=1\nb=\0\n"s, u"A", u"a", nullptr},
+        {"UTF-16 that lost a byte", Utf16(u"[A]\na=1\n", true) + "\n", u"A", u"a", u"2"},
     });
     for (const auto& c : cases) {
         WriteBytes(Path(), c.bytes);

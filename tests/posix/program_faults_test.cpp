@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -213,6 +214,53 @@ TEST_F(ProgramTest, FullDiskRefusesTheWriteAndKeepsTheProfile) {
               std::vector<std::string>{Source().filename().string()})
         << "no temporary file may be left on the full disk";
     EXPECT_FALSE(fs::exists(Target()));
+}
+
+// Two runs at once (the scheduled one and one started by hand): a run that finds another's
+// temporary file beside the profile leaves it alone while that process runs, since removing it
+// would make the other run's write fail, and removes it once its process has ended.
+TEST_F(ProgramTest, TemporaryFileOfAnotherRunIsKeptWhileThatRunLives) {
+    struct Case {
+        const char* what;
+        pid_t owner;
+        bool kept;
+    };
+    const auto cases =
+        std::to_array<Case>({{"a process still running (this test)", ::getpid(), true},
+                             {"a process that has ended", EndedProcessId(), false}});
+    for (const Case& c : cases) {
+        SetUp();
+        WriteBytes(Source(), OneStaleLinkProfile());
+        const fs::path other =
+            Source().parent_path() / (".Quenmoor.ini." + std::to_string(c.owner) + ".a1B2c3");
+        WriteBytes(other, "another run's profile, half written");
+        ExpectQuiet(Run());
+        EXPECT_EQ(ReadBytes(Source()), Updated(OneStaleLinkProfile())) << c.what;
+        EXPECT_EQ(fs::exists(other), c.kept) << c.what;
+    }
+}
+
+// Memory running out is a failure like any other: under an address-space limit smaller than
+// the profile, whose first read then fails, the run ends quietly and changes nothing; an
+// ordinary profile under the same limit is updated, so the limit leaves room for a whole run.
+TEST_F(ProgramTest, MemoryRunningOutChangesNothing) {
+    if (QUENMOOR_TEST_SANITIZED) {
+        GTEST_SKIP() << "AddressSanitizer needs terabytes of address space for its shadow "
+                        "memory, and its operator new ends the process instead of throwing";
+    }
+    constexpr std::size_t Limit = std::size_t{16} << 20U;
+    const std::string ordinary = OneStaleLinkProfile();
+    const auto profiles = std::to_array<std::pair<std::string, bool>>(
+        {{ordinary, true}, {ordinary + "LOGO=" + std::string(Limit + (Limit / 2), 'Q'), false}});
+    for (const auto& [before, changes] : profiles) {
+        SetUp();
+        WriteBytes(Source(), before);
+        ExpectQuiet(Run(ChildOptions::AddressSpaceLimit(Limit)));
+        EXPECT_TRUE(ReadBytes(Source()) == (changes ? Updated(before) : before))
+            << before.size() << " bytes";
+        EXPECT_EQ(fs::exists(Target()), changes) << before.size() << " bytes";
+        EXPECT_TRUE(StrayFiles().empty());
+    }
 }
 
 // Whether process `pid` has stopped (or ended), from the state letter in /proc.

@@ -41,6 +41,11 @@ std::string StaleProfile(const std::string& eol, const std::string& extra,
     return text;
 }
 
+std::string OneStaleLinkProfile() {
+    return "[DEFAULT]\r\nVERSAO=7\r\nCHAMADA_ATEND_GLPI=" + OldFaq +
+           "\r\nCHAMADA_ATEND_PORTAL=" + NewPortal() + "\r\n";
+}
+
 std::string Updated(std::string profile) {
     ReplaceAll(profile, "VERSAO=7", "VERSAO=8");
     ReplaceAll(profile, "=" + OldFaq, "=" + NewFaq());

@@ -22,6 +22,10 @@ std::string NewPortal();
 std::string StaleProfile(const std::string& eol = "\r\n", const std::string& extra = "",
                          const std::string& extraIn50 = "");
 
+// A profile whose only stale link is the default section's help-desk link: a run writes that
+// link, then the version, then makes the copy.
+std::string OneStaleLinkProfile();
+
 // What a complete run makes of `profile`: every stale link replaced and VERSAO=7 made 8, and not
 // one other byte changed.
 std::string Updated(std::string profile);

@@ -10,6 +10,7 @@
 
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace quenmoor::test {
 namespace {
@@ -26,10 +27,11 @@ std::string ReadAllFrom(int fd) {
     return bytes;
 }
 
-[[noreturn]] void ExecInChild(const std::string& program, int out, int err,
-                              const std::optional<pid_t>& mountNamespaceOf) {
-    if (mountNamespaceOf) {
-        const std::string ns = "/proc/" + std::to_string(*mountNamespaceOf) + "/ns/mnt";
+// The command line is made before the fork.
+[[noreturn]] void ExecInChild(std::vector<char*>& argv, int out, int err,
+                              const ChildOptions& options) {
+    if (options.mountNamespaceOf) {
+        const std::string ns = "/proc/" + std::to_string(*options.mountNamespaceOf) + "/ns/mnt";
         const int nsFd = ::open(ns.c_str(), O_RDONLY | O_CLOEXEC);
         if (nsFd < 0 || ::setns(nsFd, CLONE_NEWNS) != 0) {
             ::_exit(126);
@@ -39,8 +41,13 @@ std::string ReadAllFrom(int fd) {
     if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
         ::_exit(126);
     }
-    char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    ::execv(program.c_str(), argv);
+    if (options.addressSpace) {
+        const rlimit limit{*options.addressSpace, *options.addressSpace};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) {
+            ::_exit(126);
+        }
+    }
+    ::execvp(argv.front(), argv.data());
     ::_exit(127);
 }
 
@@ -52,13 +59,22 @@ ChildOutcome RunChild(const std::string& program, const ChildOptions& options) {
     if (out < 0 || err < 0) {
         throw std::runtime_error("memfd_create failed");
     }
+    // The launcher's words, then the program.
+    std::vector<std::string> words = options.launcher;
+    words.push_back(program);
+    std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = ::fork();
     if (child < 0) {
         throw std::runtime_error("fork failed");
     }
     if (child == 0) {
-        ExecInChild(program, out, err, options.mountNamespaceOf);
+        ExecInChild(argv, out, err, options);
     }
 
     ChildOutcome outcome;
@@ -88,6 +104,19 @@ ChildOutcome RunChild(const std::string& program, const ChildOptions& options) {
     outcome.output = ReadAllFrom(out);
     outcome.errors = ReadAllFrom(err);
     return outcome;
+}
+
+pid_t EndedProcessId() {
+    const pid_t child = ::fork();
+    if (child < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (child == 0) {
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
 }
 
 }  // namespace quenmoor::test

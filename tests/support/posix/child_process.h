@@ -5,8 +5,10 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quenmoor::test {
 
@@ -26,6 +28,16 @@ struct ChildOptions {
         options.mountNamespaceOf = holder;
         return options;
     }
+    static ChildOptions Under(std::vector<std::string> launcher) {
+        ChildOptions options;
+        options.launcher = std::move(launcher);
+        return options;
+    }
+    static ChildOptions AddressSpaceLimit(std::size_t bytes) {
+        ChildOptions options;
+        options.addressSpace = bytes;
+        return options;
+    }
 
     // Sends SIGKILL this long after the start.
     std::optional<std::chrono::microseconds> killAfter;
@@ -33,6 +45,10 @@ struct ChildOptions {
     std::chrono::milliseconds timeout{std::chrono::seconds(60)};
     // Runs the program inside the mount namespace of this process.
     std::optional<pid_t> mountNamespaceOf;
+    // A command (looked up in PATH) that starts the program, given as its last argument.
+    std::vector<std::string> launcher;
+    // The most address space the program may map (RLIMIT_AS).
+    std::optional<std::size_t> addressSpace;
 };
 
 struct ChildOutcome {
@@ -47,5 +63,9 @@ struct ChildOutcome {
 };
 
 ChildOutcome RunChild(const std::string& program, const ChildOptions& options = {});
+
+// The id of a process that has ended and been reaped: no process has it, until the system hands
+// it out again.
+pid_t EndedProcessId();
 
 }  // namespace quenmoor::test
