@@ -14,7 +14,7 @@ inline constexpr std::u16string_view TargetProfilePath =
 
 inline constexpr std::u16string_view DefaultSection = u"DEFAULT";
 inline constexpr std::u16string_view VersionKey = u"VERSAO";
-inline constexpr std::u16string_view HelpDeskLinkKey = u"CHAMADA_ATEND_GLPI";
+inline constexpr std::u16string_view FaqLinkKey = u"CHAMADA_ATEND_GLPI";
 inline constexpr std::u16string_view PortalLinkKey = u"CHAMADA_ATEND_PORTAL";
 inline constexpr std::u16string_view BranchSectionPrefix = u"FILIAL_";
 // Branches are numbered 0 to BranchCount - 1.

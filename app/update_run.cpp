@@ -22,7 +22,7 @@ std::u16string_view TrimSpaceAndControls(std::u16string_view text) {
 }
 
 void VisitSection(const LinkVisitor& visit, const std::u16string& Section) {
-    visit(FaqLink, Section, std::u16string(HelpDeskLinkKey));
+    visit(FaqLink, Section, std::u16string(FaqLinkKey));
     visit(PortalLink, Section, std::u16string(PortalLinkKey));
 }
 

@@ -17,7 +17,7 @@ using test::RecordingProfile;
 
 const std::u16string Faq(FaqLink);
 const std::u16string Portal(PortalLink);
-const std::u16string Glpi = u"CHAMADA_ATEND_GLPI";
+const std::u16string FaqKey = u"CHAMADA_ATEND_GLPI";
 const std::u16string PortalKey = u"CHAMADA_ATEND_PORTAL";
 
 std::u16string TwoDigits(int n) {
@@ -58,14 +58,14 @@ class RefreshLinkTest : public testing::TestWithParam<RefreshCase> {};
 TEST_P(RefreshLinkTest, WritesOnlyNonBlankDifferentValues) {
     RecordingProfile profile;
     if (GetParam().stored) {
-        profile.values[{u"FILIAL_03", Glpi}] = *GetParam().stored;
+        profile.values[{u"FILIAL_03", FaqKey}] = *GetParam().stored;
     }
-    RefreshLink(profile, Faq, u"FILIAL_03", Glpi);
+    RefreshLink(profile, Faq, u"FILIAL_03", FaqKey);
     EXPECT_EQ(profile.writeCount, GetParam().rewritten ? 1 : 0) << GetParam().why;
     if (GetParam().rewritten) {
-        EXPECT_EQ((profile.values[{u"FILIAL_03", Glpi}]), Faq);
+        EXPECT_EQ((profile.values[{u"FILIAL_03", FaqKey}]), Faq);
     } else {
-        EXPECT_EQ(profile.values.count({u"FILIAL_03", Glpi}), GetParam().stored ? 1U : 0U);
+        EXPECT_EQ(profile.values.count({u"FILIAL_03", FaqKey}), GetParam().stored ? 1U : 0U);
     }
 }
 
@@ -93,7 +93,7 @@ TEST(UpdateProfileTest, GateStopsAtVersionZeroOrUnreadable) {
         if (version) {
             profile.values[{u"DEFAULT", u"VERSAO"}] = *version;
         }
-        profile.values[{u"DEFAULT", Glpi}] = u"stale";
+        profile.values[{u"DEFAULT", FaqKey}] = u"stale";
         EXPECT_FALSE(UpdateProfile(profile));
         EXPECT_EQ(profile.calls, std::vector<std::u16string>{u"R DEFAULT/VERSAO"});
     }
@@ -103,15 +103,15 @@ TEST(UpdateProfileTest, MakesTheRefreshesInOrderThenOneVersionWrite) {
     RecordingProfile profile;
     profile.values[{u"DEFAULT", u"VERSAO"}] = u"7";
     for (const auto& section : VisitedSections()) {
-        profile.values[{section, Glpi}] = u"old";
+        profile.values[{section, FaqKey}] = u"old";
         profile.values[{section, PortalKey}] = u"old";
     }
     EXPECT_TRUE(UpdateProfile(profile));
 
     std::vector<std::u16string> expected{u"R DEFAULT/VERSAO"};
     for (const auto& section : VisitedSections()) {
-        expected.push_back(u"R " + section + u"/" + Glpi);
-        expected.push_back(u"W " + section + u"/" + Glpi + u"=" + Faq);
+        expected.push_back(u"R " + section + u"/" + FaqKey);
+        expected.push_back(u"W " + section + u"/" + FaqKey + u"=" + Faq);
         expected.push_back(u"R " + section + u"/" + PortalKey);
         expected.push_back(u"W " + section + u"/" + PortalKey + u"=" + Portal);
     }
@@ -122,7 +122,7 @@ TEST(UpdateProfileTest, MakesTheRefreshesInOrderThenOneVersionWrite) {
 TEST(UpdateProfileTest, CurrentLinksStillAdvanceTheVersion) {
     RecordingProfile profile;
     profile.values[{u"DEFAULT", u"VERSAO"}] = u"3";
-    profile.values[{u"DEFAULT", Glpi}] = Faq;
+    profile.values[{u"DEFAULT", FaqKey}] = Faq;
     profile.values[{u"FILIAL_42", PortalKey}] = Portal;
     EXPECT_TRUE(UpdateProfile(profile));
     // 1 version read, 202 link reads, 1 version write, and nothing else.
@@ -152,7 +152,7 @@ TEST(UpdateProfileTest, VersionAdvanceWrapsAndIsWrittenAsDecimal) {
 TEST(UpdateProfileTest, RefusedVersionWriteFailsTheRun) {
     RecordingProfile profile;
     profile.values[{u"DEFAULT", u"VERSAO"}] = u"7";
-    profile.values[{u"DEFAULT", Glpi}] = Faq;
+    profile.values[{u"DEFAULT", FaqKey}] = Faq;
     profile.refusedWrite = 1;  // the links are current: the version write is the only one due
     EXPECT_THROW(UpdateProfile(profile), profile::EIniFileException);
     EXPECT_EQ((profile.values[{u"DEFAULT", u"VERSAO"}]), u"7");
@@ -163,16 +163,16 @@ TEST(UpdateProfileTest, RefusedWriteEndsThePassAndKeepsEarlierWrites) {
     RecordingProfile profile;
     profile.values[{u"DEFAULT", u"VERSAO"}] = u"7";
     for (const auto& section : VisitedSections()) {
-        profile.values[{section, Glpi}] = u"old";
+        profile.values[{section, FaqKey}] = u"old";
     }
     profile.refusedWrite = 3;  // DEFAULT, FILIAL_00 land; FILIAL_01 is refused
     EXPECT_THROW(UpdateProfile(profile), profile::EIniFileException);
-    EXPECT_EQ((profile.values[{u"DEFAULT", Glpi}]), Faq);
-    EXPECT_EQ((profile.values[{u"FILIAL_00", Glpi}]), Faq);
-    EXPECT_EQ((profile.values[{u"FILIAL_01", Glpi}]), u"old");
-    EXPECT_EQ((profile.values[{u"FILIAL_02", Glpi}]), u"old");
+    EXPECT_EQ((profile.values[{u"DEFAULT", FaqKey}]), Faq);
+    EXPECT_EQ((profile.values[{u"FILIAL_00", FaqKey}]), Faq);
+    EXPECT_EQ((profile.values[{u"FILIAL_01", FaqKey}]), u"old");
+    EXPECT_EQ((profile.values[{u"FILIAL_02", FaqKey}]), u"old");
     EXPECT_EQ((profile.values[{u"DEFAULT", u"VERSAO"}]), u"7");
-    EXPECT_EQ(profile.calls.back(), u"W FILIAL_01/" + Glpi + u"=" + Faq);
+    EXPECT_EQ(profile.calls.back(), u"W FILIAL_01/" + FaqKey + u"=" + Faq);
 }
 
 }  // namespace
