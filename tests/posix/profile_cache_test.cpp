@@ -238,9 +238,9 @@ TEST(FileStampTest, SettledOnlyWhenChangedBeforeTheReadStarted) {
     }
 }
 
-// FileClockNow() reads the clock files are stamped with: a file made after a reading is never stamped
-// earlier, so a change during a read cannot pass for settled. Each file is new: a file whose
-// stamps were read since its last change may get a finer stamp next time.
+// FileClockNow() reads the clock files are stamped with: a file made after a reading is never
+// stamped earlier, so a change during a read cannot pass for settled. Each file is new: a file
+// whose stamps were read since its last change may get a finer stamp next time.
 TEST(FileStampTest, FileMadeAfterAClockReadingIsNotStampedBeforeIt) {
     const test::TempFolder folder;
     for (int round = 0; round < 100; ++round) {

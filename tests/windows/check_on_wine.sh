@@ -12,17 +12,8 @@ if [ "$#" -ne 6 ]; then
 fi
 arch=$1 program=$3 task=$4 faq=$5 portal=$6
 here=$(cd "$(dirname "$0")" && pwd)
-PATH="$here/bin:$PATH"
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-WINEPREFIX=$(realpath -m "$2")
-case $arch in
-x86) export WINEARCH=win32 ;;
-x64) export WINEARCH=win64 ;;
-*)
-    echo "unknown architecture $arch" >&2
-    exit 2
-    ;;
-esac
+source "$here/wine_env.sh"
+use_wine_prefix "$arch" "$2"
 
 trap 'bash "$here/wine_prefix.sh" stop' EXIT
 bash "$here/wine_prefix.sh" start

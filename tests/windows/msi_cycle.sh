@@ -28,17 +28,8 @@ arch=$1 faq=$4 portal=$5
 package=$(realpath "$3")
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-PATH="$here/bin:$PATH"
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-WINEPREFIX=$(realpath -m "$2")
-case $arch in
-x86) export WINEARCH=win32 ;;
-x64) export WINEARCH=win64 ;;
-*)
-    echo "unknown architecture $arch" >&2
-    exit 2
-    ;;
-esac
+source "$here/wine_env.sh"
+use_wine_prefix "$arch" "$2"
 
 work=$(mktemp -d)
 trap 'bash "$here/wine_prefix.sh" stop; rm -rf "$work"' EXIT
