@@ -22,8 +22,10 @@ for preset in debug sanitizers windows-debug windows-x86-debug; do
         # Only the checks that need no Wine can run; the release step says the same of its x86
         # checks under Wine.
         echo "SKIPPED: the x86 suites under Wine did not run: $reason."
-        cmake -D OBJDUMP=i686-w64-mingw32-objdump -D ARCH=x86 -D NOTE=docs/DEPLOYMENT.md \
-            -D PROGRAM="build/$preset/app/quenmoor-update.exe" -P tests/windows/check_pe_headers.cmake
+        for program in quenmoor-update quenmoor-check; do
+            cmake -D OBJDUMP=i686-w64-mingw32-objdump -D ARCH=x86 -D NOTE=docs/DEPLOYMENT.md \
+                -D PROGRAM="build/$preset/app/$program.exe" -P tests/windows/check_pe_headers.cmake
+        done
         continue
     fi
     ctest --preset "$preset"
