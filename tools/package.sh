@@ -58,8 +58,9 @@ portal="https://$portal_host/?h=%hash%&u=%user%"
 echo "quenmoor-update $version"
 echo "  FAQ link:    $faq"
 echo "  portal link: $portal"
-reserved_host "$faq_host" || reserved_host "$portal_host" &&
+if reserved_host "$faq_host" || reserved_host "$portal_host"; then
     echo "  a link host is reserved for examples: the package is named unconfigured"
+fi
 
 commit=$(git rev-parse HEAD 2>/dev/null) || commit="unknown (not a git checkout)"
 if [ -n "$(git status --porcelain --untracked-files=no 2>/dev/null)" ]; then
