@@ -96,13 +96,16 @@ for arch in "${architectures[@]}"; do
 done
 
 timestamp=()
+# Signs FILE in place with Authenticode under the name DESCRIPTION (the password through a pipe).
+sign() {
+    osslsigncode sign -pkcs12 "$QUENMOOR_SIGN_PKCS12" \
+        -readpass <(printf '%s' "${QUENMOOR_SIGN_PASSWORD:-}") -h sha256 -n "$2" \
+        "${timestamp[@]}" -in "$1" -out "$1.signed" >/dev/null && mv "$1.signed" "$1"
+}
 if [ -n "${QUENMOOR_SIGN_PKCS12:-}" ]; then
     [ -z "${QUENMOOR_SIGN_TIMESTAMP_URL:-}" ] || timestamp=(-ts "$QUENMOOR_SIGN_TIMESTAMP_URL")
     for exe in "$stage"/*/*.exe; do
-        osslsigncode sign -pkcs12 "$QUENMOOR_SIGN_PKCS12" \
-            -readpass <(printf '%s' "${QUENMOOR_SIGN_PASSWORD:-}") \
-            -h sha256 -n "quenmoor-update" "${timestamp[@]}" -in "$exe" -out "$exe.signed" >/dev/null
-        mv "$exe.signed" "$exe"
+        sign "$exe" quenmoor-update
     done
     echo "signed the programs as $CERTIFICATE_SUBJECT (SHA-1 $CERTIFICATE_SHA1)"
 else
@@ -190,10 +193,7 @@ for arch in "${architectures[@]}"; do
     bash tools/build-msi.sh "$arch" "$stage/$arch/quenmoor-update.exe" "$stage/$arch/quenmoor-update.task.xml" \
         "$version" "$(cache_value x64 QUENMOOR_PUBLISHER)" "$msi" || { rm -f "$package"/*.msi*; exit 1; }
     if [ -n "${QUENMOOR_SIGN_PKCS12:-}" ]; then
-        osslsigncode sign -pkcs12 "$QUENMOOR_SIGN_PKCS12" \
-            -readpass <(printf '%s' "${QUENMOOR_SIGN_PASSWORD:-}") -h sha256 -n "Quenmoor Update" \
-            "${timestamp[@]}" -in "$msi" -out "$msi.signed" >/dev/null || { rm -f "$package"/*.msi*; exit 1; }
-        mv "$msi.signed" "$msi"
+        sign "$msi" "Quenmoor Update" || { rm -f "$package"/*.msi*; exit 1; }
     fi
     other=()
     [ "$arch" != x64 ] || other=("$package/$name-x86.msi")
