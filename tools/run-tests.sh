@@ -18,15 +18,11 @@ for preset in debug sanitizers windows-debug windows-x86-debug; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
     step "tests: $preset"
-    if [ "$preset" = windows-x86-debug ] && ! reason=$(bash tests/windows/host_runs_32bit.sh); then
-        # Only the checks that need no Wine can run; the release step says the same of its x86
-        # checks under Wine.
-        echo "SKIPPED: the x86 suites under Wine did not run: $reason."
-        for program in quenmoor-update quenmoor-check; do
-            cmake -D OBJDUMP=i686-w64-mingw32-objdump -D ARCH=x86 -D NOTE=docs/DEPLOYMENT.md \
-                -D PROGRAM="build/$preset/app/$program.exe" -P tests/windows/check_pe_headers.cmake
-        done
-        continue
+    if [ "$preset" = windows-x86-debug ]; then
+        # Natively, or under qemu-i386 where the kernel runs no 32-bit programs; the install
+        # step put the emulator in place, so "cannot run" is a failure here, never a skip.
+        x86_wine=$(bash tests/windows/host_runs_32bit.sh)
+        echo "32-bit Wine on this host: $x86_wine"
     fi
     ctest --preset "$preset"
 done
