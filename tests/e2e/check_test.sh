@@ -8,7 +8,9 @@
 #   --run-with=LAUNCHER  start the programs as LAUNCHER PROGRAM, e.g. --run-with=wine
 #   --holder=PROGRAM     make the profile unreadable by having PROGRAM hold it open without
 #                        sharing until its input ends (Windows); by default its permission bits
-#                        are cleared, and root runs the programs without its power to override them
+#                        are cleared, and root runs the programs without its power to override them.
+#                        PROGRAM --shared holds it as the support application may, reading and
+#                        writing with sharing, which leaves it readable
 set -euo pipefail
 
 launcher=() holder=""
@@ -49,11 +51,16 @@ run() {
 nothing() { :; }
 copy_present() { printf 'old copy\n' >"$target"; }
 folder_at_profile() { mkdir "$source"; }
+hold() {
+    coproc HOLDER { "${launcher[@]}" "$holder" "$@"; }
+    read -r -u "${HOLDER[0]}" reply || true
+    [ "${reply%$'\r'}" = held ] || fail "the holder did not hold the profile"
+}
+# Natively no other program's open file keeps a reader out, so there is nothing to hold.
+held_with_sharing() { [ -z "$holder" ] || hold --shared; }
 unreadable() {
     if [ -n "$holder" ]; then
-        coproc HOLDER { "${launcher[@]}" "$holder"; }
-        read -r -u "${HOLDER[0]}" reply || true
-        [ "${reply%$'\r'}" = held ] || fail "the holder did not hold the profile"
+        hold
     else
         chmod 0000 "$source"
         # Root reads any file; without these capabilities it obeys the permission bits.
@@ -88,6 +95,7 @@ cases=(
     "copy missing|$(profile '[DEFAULT]' VERSAO=0x1F "CHAMADA_ATEND_GLPI=$faq")|nothing|2|links current in 1 of 1 places; VERSAO=31; copy missing|0"
     "version -1 goes to 0|$(profile '[DEFAULT]' VERSAO=-1 "CHAMADA_ATEND_GLPI=$stale")|copy_present|1|links stale in 1 of 1 places (DEFAULT); VERSAO=-1; copy present|3"
     "version not a number|$(profile '[DEFAULT]' VERSAO=abc "CHAMADA_ATEND_GLPI=$stale")|nothing|3|links stale in 1 of 1 places (DEFAULT); version gate closed (VERSAO 0, missing or not a number); copy missing|3"
+    "held with sharing|$(profile '[DEFAULT]' VERSAO=7 "CHAMADA_ATEND_GLPI=$faq")|held_with_sharing|2|links current in 1 of 1 places; VERSAO=7; copy missing|0"
     "no profile||nothing|4|no profile: $windows_source is not an existing file|4"
     "folder at the profile path||folder_at_profile|4|no profile: $windows_source is not an existing file|4"
     "unreadable profile|$(profile '[DEFAULT]' VERSAO=7 "CHAMADA_ATEND_GLPI=$faq")|unreadable|5|profile could not be read: $windows_source exists but cannot be read|5"

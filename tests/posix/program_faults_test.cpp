@@ -263,6 +263,28 @@ TEST_F(ProgramTest, MemoryRunningOutChangesNothing) {
     }
 }
 
+// The check fails closed: under the same limit, a profile too large to read never reads as
+// current (status 0) but as one that could not be read, while an ordinary current one does.
+TEST_F(ProgramTest, CheckRunningOutOfMemoryNeverSaysCurrent) {
+    if (QUENMOOR_TEST_SANITIZED) {
+        GTEST_SKIP() << "AddressSanitizer cannot start under an address-space limit";
+    }
+    constexpr std::size_t Limit = std::size_t{16} << 20U;
+    const std::string current = Updated(OneStaleLinkProfile());
+    const auto profiles = std::to_array<std::pair<std::string, int>>(
+        {{current, 0}, {current + "LOGO=" + std::string(Limit + (Limit / 2), 'Q'), 5}});
+    for (const auto& [before, status] : profiles) {
+        SetUp();
+        WriteBytes(Source(), before);
+        WriteBytes(Target(), before);
+        const ChildOutcome outcome =
+            RunChild(QUENMOOR_TEST_CHECK, ChildOptions::AddressSpaceLimit(Limit));
+        EXPECT_TRUE(outcome.exited);
+        EXPECT_EQ(outcome.exitStatus, status) << before.size() << " bytes: " << outcome.output;
+        EXPECT_TRUE(ReadBytes(Source()) == before);
+    }
+}
+
 // Whether process `pid` has stopped (or ended), from the state letter in /proc.
 bool HasStopped(pid_t pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
