@@ -10,6 +10,7 @@
 #include "app/update_run.h"
 #include "platform/file_operations.h"
 #include "platform/process_exit.h"
+#include "platform/process_hardening.h"
 #include "profile/ini_file.h"
 
 namespace quenmoor::app {
@@ -100,6 +101,8 @@ CheckResult RunCheck(const std::u16string& SourcePath, const std::u16string& Tar
 }
 
 void RunCheckProgram() noexcept {
+    // The same paths as the update run, resolved the same way, so the check sees what it sees.
+    platform::RefuseUntrustedJunctions();
     auto status = CheckStatus::Unreadable;
     try {
         const CheckResult result =

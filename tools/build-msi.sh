@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Builds the Windows Installer package of one architecture with wixl, from the program and the
-# task definition as they ship in the ZIP, and checks its tables (tools/check-msi.sh).
-# Usage: build-msi.sh x86|x64 PROGRAM TASK_XML VERSION PUBLISHER OUTPUT
+# Builds the Windows Installer package of one architecture with wixl, from the program, the
+# task definition and the folder check as they ship in the ZIP, and checks its tables
+# (tools/check-msi.sh). Every task definition that ships passes through here, the ZIP's as
+# TASK_XML and the package's own, and each must run the program as LOCAL SERVICE
+# (tools/check_task_principal.py).
+# Usage: build-msi.sh x86|x64 PROGRAM TASK_XML FOLDER_CHECK VERSION PUBLISHER OUTPUT
 #   PROGRAM    quenmoor-update.exe of that architecture (signed, when the release is);
 #              quenmoor-check.exe beside it goes into the package too
 #   TASK_XML   the shipped task definition (UTF-16 or UTF-8); the package's copy names the
 #              program where the package installs it
+#   FOLDER_CHECK  Test-QuenmoorFolders.ps1, the read-only check of the folders' rights
 #   VERSION    four numbers, e.g. 1.0.0.0; Windows Installer compares the first three
 #   PUBLISHER  the maker that Add/Remove Programs shows (the programs' CompanyName)
 #   OUTPUT     the .msi to write; on any failure nothing is left there
@@ -16,11 +20,11 @@
 # its code), and the summary information's times are SOURCE_DATE_EPOCH.
 set -euo pipefail
 
-if [ "$#" -ne 6 ]; then
-    echo "usage: $0 x86|x64 PROGRAM TASK_XML VERSION PUBLISHER OUTPUT" >&2
+if [ "$#" -ne 7 ]; then
+    echo "usage: $0 x86|x64 PROGRAM TASK_XML FOLDER_CHECK VERSION PUBLISHER OUTPUT" >&2
     exit 2
 fi
-arch=$1 program=$2 task=$3 version=$4 publisher=$5 output=$6
+arch=$1 program=$2 task=$3 folder_check=$4 version=$5 publisher=$6 output=$7
 here=$(cd "$(dirname "$0")" && pwd)
 wxs="$here/../packaging/quenmoor-update.wxs"
 
@@ -36,6 +40,7 @@ done
 [ -n "${SOURCE_DATE_EPOCH:-}" ] || fail "SOURCE_DATE_EPOCH is not set (the release's time, in seconds)"
 [ -f "$program" ] || fail "no program at $program"
 [ -f "$task" ] || fail "no task definition at $task"
+[ -f "$folder_check" ] || fail "no folder check at $folder_check"
 # Windows Installer: major and minor at most 255, build at most 65535.
 if ! [[ $version =~ ^([0-9]+)\.([0-9]+)\.([0-9]+)\.([0-9]+)$ ]] || [ "${BASH_REMATCH[1]}" -gt 255 ] ||
     [ "${BASH_REMATCH[2]}" -gt 255 ] || [ "${BASH_REMATCH[3]}" -gt 65535 ]; then
@@ -81,8 +86,11 @@ check="$(dirname "$program")/quenmoor-check.exe"
 [ -f "$check" ] || fail "no quenmoor-check.exe beside $program"
 cp "$program" "$work/files/quenmoor-update.exe"
 cp "$check" "$work/files/quenmoor-check.exe"
+cp "$folder_check" "$work/files/Test-QuenmoorFolders.ps1"
 definition ProgramFiles "$work/files/task.xml"
 [ "$arch" = x64 ] || definition "ProgramFiles(x86)" "$work/files/task-wow64.xml"
+python3 "$here/check_task_principal.py" "$task" "$work"/files/task*.xml ||
+    fail "a task definition does not run the program as LOCAL SERVICE (above)"
 # The cabinet keeps each file's time; TZ fixes how it is written down.
 touch -d "@$SOURCE_DATE_EPOCH" "$work"/files/*
 files_sum=$(cd "$work/files" && sha256sum -- * | sha256sum | cut -c1-64)
@@ -94,9 +102,10 @@ files_sum=$(cd "$work/files" && sha256sum -- * | sha256sum | cut -c1-64)
     read -r task_component
     read -r task_wow64_component
     read -r check_component
+    read -r folder_check_component
 } < <(codes "product $arch $version" "package $arch $version $files_sum" \
     "component $arch program" "component $arch task" "component $arch task wow64" \
-    "component $arch check")
+    "component $arch check" "component $arch folder check")
 # wixl takes the files' paths relative to the folder it runs in.
 (cd "$work/files" && TZ=UTC wixl --arch "$arch" -o ../package.msi \
     -D "Arch=$arch" -D "Version=$version" -D "Manufacturer=$publisher" -D "TaskName=Quenmoor update" \
@@ -104,6 +113,7 @@ files_sum=$(cd "$work/files" && sha256sum -- * | sha256sum | cut -c1-64)
     -D "ProgramFilesFolder=$program_files" -D "SystemFolder=$system" -D "Win64=$win64" \
     -D "ProgramComponent=$program_component" -D "TaskComponent=$task_component" \
     -D "TaskWow64Component=$task_wow64_component" -D "CheckComponent=$check_component" \
+    -D "FolderCheckComponent=$folder_check_component" -D "FolderCheck=Test-QuenmoorFolders.ps1" \
     -D "Program=quenmoor-update.exe" -D "Check=quenmoor-check.exe" -D "Task=task.xml" \
     -D "TaskWow64=task-wow64.xml" \
     "$wxs") >"$work/wixl.log" 2>&1 || {

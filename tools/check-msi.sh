@@ -68,7 +68,8 @@ expect_row Property "publisher shown by Add/Remove Programs" Manufacturer "$publ
 expect_row Property "version" ProductVersion "$version"
 expect_row Property "per-machine installation" ALLUSERS 1
 expect_row Directory "installation folder" InstallFolder "$program_files" "Quenmoor Update"
-for entry in "Program|quenmoor-update.exe|1" "Check|quenmoor-check.exe|2"; do
+for entry in "Program|quenmoor-update.exe|1" "Check|quenmoor-check.exe|2" \
+    "FolderCheck|Test-QuenmoorFolders.ps1|3"; do
     IFS='|' read -r component file sequence <<<"$entry"
     expect_row Component "the component of $file" "$component" "$(table Component |
         awk -F '\t' -v c="$component" '$1 == c { print $2 }')" InstallFolder "$component_bits" "" "$component"

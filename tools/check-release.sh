@@ -12,6 +12,8 @@
 #    "-unconfigured", the throwaway-signed one
 #    "-testsigned"; a build with real-looking link hosts has the plain name and a release record
 #    naming those hosts and the commit. Certificates issued by another keep the plain name.
+# Every packing also refuses a task definition, in the ZIP or in an MSI package, that does not run
+# the program as LOCAL SERVICE or that names SYSTEM (tools/build-msi.sh), so each proves that too.
 # Nothing is left in build/package: every package made here is a test package.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -2,7 +2,8 @@
 # Builds quenmoor-update.exe and the read-only quenmoor-check.exe for 32-bit (x86) and 64-bit
 # (x64) Windows, signs them when a certificate is given, checks the very files that ship (PE headers, manifest and version record,
 # the links against the release record, the end-to-end cases and the task definition under Wine)
-# and packs them with the deployment kit into
+# and packs them with the deployment kit (the note, the task definition, the folder check
+# Test-QuenmoorFolders.ps1) into
 #   build/package/quenmoor-update-VERSION[-unconfigured][-testsigned]-windows.zip   and   ...zip.sha256
 #
 # The name says what cannot be deployed: "-unconfigured" when a link host lies in a reserved
@@ -85,6 +86,7 @@ mkdir -p "$stage"
 # Plain text for Windows: CRLF line ends, so that every Notepad shows the lines.
 crlf() { sed 's/\r*$/\r/' "$@"; }
 crlf docs/DEPLOYMENT.md >"$stage/DEPLOYMENT.txt"
+crlf docs/Test-QuenmoorFolders.ps1 >"$stage/Test-QuenmoorFolders.ps1"
 bash tools/third-party-notices.sh | crlf >"$stage/THIRD-PARTY-NOTICES.txt"
 for arch in "${architectures[@]}"; do
     mkdir "$stage/$arch"
@@ -194,7 +196,8 @@ echo "RELEASE.txt names the links built into every program and written under Win
 for arch in "${architectures[@]}"; do
     msi="$package/$name-$arch.msi"
     bash tools/build-msi.sh "$arch" "$stage/$arch/quenmoor-update.exe" "$stage/$arch/quenmoor-update.task.xml" \
-        "$version" "$(cache_value x64 QUENMOOR_PUBLISHER)" "$msi" || { rm -f "$package"/*.msi*; exit 1; }
+        "$stage/Test-QuenmoorFolders.ps1" "$version" "$(cache_value x64 QUENMOOR_PUBLISHER)" "$msi" ||
+        { rm -f "$package"/*.msi*; exit 1; }
     if [ -n "${QUENMOOR_SIGN_PKCS12:-}" ]; then
         sign "$msi" "Quenmoor Update" || { rm -f "$package"/*.msi*; exit 1; }
     fi
@@ -215,7 +218,7 @@ done
 # no extra fields (owner ids, precise times) or folder entries.
 (
     cd "$stage"
-    files=(DEPLOYMENT.txt RELEASE.txt THIRD-PARTY-NOTICES.txt)
+    files=(DEPLOYMENT.txt RELEASE.txt THIRD-PARTY-NOTICES.txt Test-QuenmoorFolders.ps1)
     for arch in "${architectures[@]}"; do
         files+=("$arch/quenmoor-check.exe" "$arch/quenmoor-update.exe" "$arch/quenmoor-update.task.xml")
     done

@@ -158,6 +158,7 @@ TEST_F(ProgramTest, ReadOnlyProfileOrFolderIsLeftAsItIs) {
 TEST_F(ProgramTest, NothingUsableAtTheProfilePath) {
     const std::pair<const char*, std::function<void()>> occupants[] = {
         {"missing folder", [] { fs::remove_all(Source().parent_path()); }},
+        {"no C:\\Ostrel at all", [] { fs::remove_all(DriveRoot() / "Ostrel"); }},
         {"directory", [] { fs::create_directory(Source()); }},
         {"FIFO", [] { ASSERT_EQ(::mkfifo(Source().c_str(), 0600), 0); }},
         {"dangling link", [] { fs::create_symlink(Source().string() + ".gone", Source()); }},
@@ -165,11 +166,12 @@ TEST_F(ProgramTest, NothingUsableAtTheProfilePath) {
     for (const auto& [what, occupy] : occupants) {
         SetUp();
         occupy();
-        const auto before = fs::exists(Source().parent_path()) ? fs::symlink_status(Source()).type()
-                                                               : fs::file_type::not_found;
+        const bool folder = fs::exists(Source().parent_path());
+        const auto before = folder ? fs::symlink_status(Source()).type() : fs::file_type::not_found;
         const ChildOutcome outcome = Run(ChildOptions::Timeout(std::chrono::seconds(20)));
         ExpectQuiet(outcome);
         EXPECT_FALSE(outcome.hung) << what;
+        EXPECT_EQ(fs::exists(Source().parent_path()), folder) << what;  // nothing made on the way
         EXPECT_EQ(fs::symlink_status(Source()).type(), before) << what;
         EXPECT_FALSE(fs::exists(Target())) << what;
     }

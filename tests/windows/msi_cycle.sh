@@ -4,15 +4,18 @@
 # (/qn): install an older version (0.9.0.0, built here from the package's own files), upgrade it
 # with the package, install the package a second time and repair it, try the older one again
 # (refused), and, when given, the other architecture's package (refused while this one is
-# installed), remove it. Between the steps: the program at its path, one task registered from
-# the installed definition whose command is that path, one product in Add/Remove Programs with
-# name, publisher and version, the installed program updating a sample profile and the installed
-# check then finding it current (status 0); after removal neither files nor task nor product.
+# installed), remove it. Between the steps: the program, the check and the folder check at their
+# path, one task registered from the installed definition whose command is that path, whose
+# account is LOCAL SERVICE and whose triggers are the start of the machine and a daily time (no
+# logon), one product in Add/Remove Programs with name, publisher and version, the installed
+# program updating a sample profile and the installed check then finding it current (status 0);
+# after removal neither files nor task nor product.
 #
-# Wine's Task Scheduler stores a task's settings but neither its triggers nor its actions (it
-# writes them as empty stubs), so the command and the triggers are checked in the installed
-# definition the task was registered from. The x86 package's definition for 64-bit Windows is
-# never installed in a 32-bit prefix; tools/check-msi.sh checks the tables that choose it.
+# Wine's Task Scheduler stores a task's settings but neither its triggers, its principal nor its
+# actions (it writes them as empty stubs), so the command, the triggers and the account are
+# checked in the installed definition the task was registered from. The x86 package's
+# definition for 64-bit Windows is never installed in a 32-bit prefix; tools/check-msi.sh checks
+# the tables that choose it.
 #
 # Usage: msi_cycle.sh x86|x64 PREFIX PACKAGE FAQ_LINK PORTAL_LINK [OTHER_PACKAGE]
 #   OTHER_PACKAGE  the other architecture's package; only a 64-bit prefix takes both, so
@@ -57,7 +60,8 @@ if [ ! -f "$shipped_program" ]; then
     exit 1
 fi
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-946684800} bash "$root/tools/build-msi.sh" "$arch" "$shipped_program" \
-    "$(dirname "$shipped_program")/quenmoor-update.task.xml" 0.9.0.0 "$publisher" "$work/older.msi" >/dev/null
+    "$(dirname "$shipped_program")/quenmoor-update.task.xml" "$(dirname "$shipped_program")/Test-QuenmoorFolders.ps1" \
+    0.9.0.0 "$publisher" "$work/older.msi" >/dev/null
 older_product=$(property "$work/older.msi" ProductCode)
 
 rm -rf "$WINEPREFIX"
@@ -99,9 +103,12 @@ expect_product() { # CODE VERSION: the only product of that name
 expect_installed() {
     cmp -s "$shipped_program" "$folder/quenmoor-update.exe" ||
         fail "$program_path is not the package's program"
-    cmp -s "$(dirname "$shipped_program")/quenmoor-check.exe" "$folder/quenmoor-check.exe" ||
-        fail "the package's quenmoor-check.exe is not installed beside the program"
-    local registered=() file
+    local file
+    for file in quenmoor-check.exe Test-QuenmoorFolders.ps1; do
+        cmp -s "$(dirname "$shipped_program")/$file" "$folder/$file" ||
+            fail "the package's $file is not installed beside the program"
+    done
+    local registered=()
     for file in "$tasks"/Quenmoor*; do
         [ ! -e "$file" ] || registered+=("${file##*/}")
     done
@@ -122,9 +129,12 @@ expect_installed() {
     program_files=$(wine cmd /c echo '%ProgramFiles%' </dev/null | tr -d '\r')
     command=${command//%ProgramFiles%/$program_files}
     [ "$command" = "$program_path" ] || fail "the task's command is '$command', not '$program_path'"
-    for trigger in BootTrigger LogonTrigger; do
+    for trigger in BootTrigger CalendarTrigger; do
         grep -q "<$trigger>" <<<"$definition" || fail "the installed definition has no $trigger"
     done
+    ! grep -q "<LogonTrigger>" <<<"$definition" || fail "the installed definition runs at every logon"
+    grep -qx " *<UserId>S-1-5-19</UserId>" <<<"$definition" ||
+        fail "the installed definition does not run the program as LOCAL SERVICE (S-1-5-19)"
 }
 
 step="installing version 0.9.0.0"
