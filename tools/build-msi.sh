@@ -4,24 +4,42 @@
 # (tools/check-msi.sh). Every task definition that ships passes through here, the ZIP's as
 # TASK_XML and the package's own, and each must run the program as LOCAL SERVICE
 # (tools/check_task_principal.py).
-# Usage: build-msi.sh x86|x64 PROGRAM TASK_XML FOLDER_CHECK VERSION PUBLISHER OUTPUT
+# Usage: build-msi.sh [OPTION...] x86|x64 PROGRAM TASK_XML FOLDER_CHECK VERSION PUBLISHER OUTPUT
 #   PROGRAM    quenmoor-update.exe of that architecture (signed, when the release is);
 #              quenmoor-check.exe beside it goes into the package too
 #   TASK_XML   the shipped task definition (UTF-16 or UTF-8); the package's copy names the
 #              program where the package installs it
 #   FOLDER_CHECK  Test-QuenmoorFolders.ps1, the read-only check of the folders' rights
-#   VERSION    four numbers, e.g. 1.0.0.0; Windows Installer compares the first three
+#   VERSION    four numbers, e.g. 1.0.0.0, the last one 0: Windows Installer ignores it, so
+#              1.0.0.1 would install beside 1.0.0.0
 #   PUBLISHER  the maker that Add/Remove Programs shows (the programs' CompanyName)
 #   OUTPUT     the .msi to write; on any failure nothing is left there
+# Options:
+#   --test-build=WORD   a build not to deploy: Add/Remove Programs shows "Quenmoor Update (WORD)"
+#   --help-link=URL     the support link Add/Remove Programs offers (ARPHELPLINK)
+#   --fail-after-task   for the install cycle's tests only: a deferred action after the task's
+#                       registration fails, so the installation rolls back
 #
 # The same inputs and SOURCE_DATE_EPOCH give the same bytes: the upgrade code is fixed per
-# architecture, the product code is derived from version and architecture, the package code
-# also from the packed files' checksums (a package that differs in content must never share
-# its code), and the summary information's times are SOURCE_DATE_EPOCH.
+# architecture; the product code and the package code are derived from the version, the
+# architecture, the publisher, the name and the packed files' checksums, so two builds that
+# differ in anything (link hosts, publisher, signatures) are two products, and the newer one
+# replaces the older even at the same version; the summary information's times are
+# SOURCE_DATE_EPOCH.
 set -euo pipefail
 
+test_build="" help_link="" fail_after_task=false
+while [ "$#" -gt 0 ]; do
+    case $1 in
+    --test-build=*) test_build=${1#*=} ;;
+    --help-link=*) help_link=${1#*=} ;;
+    --fail-after-task) fail_after_task=true ;;
+    *) break ;;
+    esac
+    shift
+done
 if [ "$#" -ne 7 ]; then
-    echo "usage: $0 x86|x64 PROGRAM TASK_XML FOLDER_CHECK VERSION PUBLISHER OUTPUT" >&2
+    echo "usage: $0 [--test-build=WORD] [--help-link=URL] [--fail-after-task] x86|x64 PROGRAM TASK_XML FOLDER_CHECK VERSION PUBLISHER OUTPUT" >&2
     exit 2
 fi
 arch=$1 program=$2 task=$3 folder_check=$4 version=$5 publisher=$6 output=$7
@@ -46,6 +64,8 @@ if ! [[ $version =~ ^([0-9]+)\.([0-9]+)\.([0-9]+)\.([0-9]+)$ ]] || [ "${BASH_REM
     [ "${BASH_REMATCH[2]}" -gt 255 ] || [ "${BASH_REMATCH[3]}" -gt 65535 ]; then
     fail "version $version is not four numbers that Windows Installer accepts (255.255.65535.N at most)"
 fi
+[ "${BASH_REMATCH[4]}" -eq 0 ] ||
+    fail "version $version: Windows Installer ignores the fourth number, so this package would install beside ${version%.*}.0; raise the third"
 [ -n "$publisher" ] || fail "no publisher"
 
 # Fixed for ever: Windows Installer finds the installed product to upgrade by them.
@@ -103,12 +123,14 @@ files_sum=$(cd "$work/files" && sha256sum -- * | sha256sum | cut -c1-64)
     read -r task_wow64_component
     read -r check_component
     read -r folder_check_component
-} < <(codes "product $arch $version" "package $arch $version $files_sum" \
+} < <(codes "product $arch $version $publisher $test_build $fail_after_task $files_sum" \
+    "package $arch $version $publisher $test_build $fail_after_task $files_sum" \
     "component $arch program" "component $arch task" "component $arch task wow64" \
     "component $arch check" "component $arch folder check")
 # wixl takes the files' paths relative to the folder it runs in.
 (cd "$work/files" && TZ=UTC wixl --arch "$arch" -o ../package.msi \
     -D "Arch=$arch" -D "Version=$version" -D "Manufacturer=$publisher" -D "TaskName=Quenmoor update" \
+    -D "ProductName=Quenmoor Update${test_build:+ ($test_build)}" \
     -D "ProductCode=$product_code" -D "UpgradeCode=${upgrade_code[$arch]}" -D "OtherUpgradeCode=${upgrade_code[$other]}" \
     -D "ProgramFilesFolder=$program_files" -D "SystemFolder=$system" -D "Win64=$win64" \
     -D "ProgramComponent=$program_component" -D "TaskComponent=$task_component" \
@@ -128,24 +150,67 @@ if [ -s "$work/wixl.log" ]; then
 fi
 
 # What wixl has no element for: the x86 package's two task definitions by the Windows they fit,
-# the launch conditions (Windows 7 as the oldest, not beside the other architecture's package)
-# and the summary information (package code, times).
+# the launch conditions (Windows 7 as the oldest, not beside the other architecture's package),
+# the replacement of an installed build of the same version, the rollback of the task's
+# registration and deletion, short names and file versions, and the summary information
+# (package code, times).
+sql() { printf '%s' "${1//\'/\'\'}"; } # a value inside single quotes
 queries=(-q "INSERT INTO LaunchCondition (Condition, Description) VALUES
     ('Installed OR VersionNT >= 601', 'Quenmoor Update needs Windows 7 or later.')"
     -q "INSERT INTO LaunchCondition (Condition, Description) VALUES
-    ('Installed OR NOT OTHER_ARCHITECTURE_INSTALLED', 'Quenmoor Update for $other is installed. Remove it first: both would run the same task.')")
+    ('Installed OR NOT OTHER_ARCHITECTURE_INSTALLED', 'Quenmoor Update for $other is installed. Remove it first: both would run the same task.')"
+    # The programs keep version 1.0.0.0 while their links change; an installed build of the same
+    # version (another product code) is replaced like an older one (VersionMaxInclusive 512).
+    # (Attributes is part of the row's key, which cannot be updated in place.)
+    -q "DELETE FROM Upgrade WHERE ActionProperty = 'WIX_UPGRADE_DETECTED'"
+    -q "INSERT INTO Upgrade (UpgradeCode, VersionMin, VersionMax, Attributes, ActionProperty) VALUES
+    ('{${upgrade_code[$arch]}}', '', '$version', 513, 'WIX_UPGRADE_DETECTED')"
+    # Rollback (256) in the script (1024) as LocalSystem (2048), its failure ignored (64):
+    # a failed first installation unregisters the task it registered; a failed removal
+    # registers it again from the definition that the rollback has put back.
+    -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES
+    ('RollbackRegisterTask', 3442, 'SCHTASKS', '/Delete /F /TN \"Quenmoor update\"')"
+    -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES
+    ('RollbackDeleteTask', 3442, 'SCHTASKS', '$(msiinfo export "$work/package.msi" CustomAction | tr -d "\r" |
+        awk -F '\t' '$1 == "RegisterTask" { print $4 }')')"
+    -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES
+    ('RollbackRegisterTask', 'NOT Installed AND NOT REMOVE=\"ALL\"', 4009)"
+    -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES
+    ('RollbackDeleteTask', 'REMOVE=\"ALL\"', 3489)"
+    -q "UPDATE Directory SET DefaultDir = 'QUENMO~1|Quenmoor Update' WHERE Directory = 'InstallFolder'"
+    -q "UPDATE File SET FileName = 'QUENMO~1.EXE|quenmoor-update.exe', Version = '$version' WHERE File = 'Program'"
+    -q "UPDATE File SET FileName = 'QUENMO~2.EXE|quenmoor-check.exe', Version = '$version' WHERE File = 'Check'"
+    -q "UPDATE File SET FileName = 'QUENMO~1.XML|quenmoor-update.task.xml' WHERE Component_ = 'TaskDefinition' OR Component_ = 'TaskDefinitionWow64'"
+    -q "UPDATE File SET FileName = 'TEST-Q~1.PS1|Test-QuenmoorFolders.ps1' WHERE File = 'FolderCheck'"
+    -q "INSERT INTO Property (Property, Value) VALUES ('ARPCONTACT', '$(sql "$publisher")')")
+if [ -n "$help_link" ]; then
+    queries+=(-q "INSERT INTO Property (Property, Value) VALUES ('ARPHELPLINK', '$(sql "$help_link")')")
+fi
 if [ "$arch" = x86 ]; then
     queries+=(-q "UPDATE Component SET Condition = 'NOT VersionNT64' WHERE Component = 'TaskDefinition'"
         -q "UPDATE Component SET Condition = 'VersionNT64' WHERE Component = 'TaskDefinitionWow64'")
 fi
 msibuild "$work/package.msi" "${queries[@]}" \
-    -s "Quenmoor Update $version ($arch)" "$publisher" "$template" "{$package_code}" ||
+    -s "Quenmoor Update${test_build:+ ($test_build)} $version ($arch)" "$publisher" "$template" "{$package_code}" ||
     fail "msibuild could not complete the package"
 python3 "$here/msi_stamp_times.py" "$work/package.msi" "$SOURCE_DATE_EPOCH" ||
     fail "could not set the package's summary times"
 
-bash "$here/check-msi.sh" "$work/package.msi" "$arch" "$version" "$publisher" ||
+bash "$here/check-msi.sh" "$work/package.msi" "$arch" "$version" "$publisher" \
+    "Quenmoor Update${test_build:+ ($test_build)}" "$help_link" ||
     fail "the package failed its check (above); nothing was written to $output"
+if $fail_after_task; then
+    # cmd.exe of the package's architecture ends with status 1 after the task's registration,
+    # in the script as LocalSystem, its failure checked (3122): the installation rolls back.
+    msibuild "$work/package.msi" -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES
+        ('FindCmd', 51, 'PLANTED_FAILURE', '[$system]cmd.exe')" \
+        -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES
+        ('PlantedFailure', 3122, 'PLANTED_FAILURE', '/c exit 1')" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('FindCmd', '', 1011)" \
+        -q "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES
+        ('PlantedFailure', 'NOT REMOVE=\"ALL\"', 4020)" ||
+        fail "msibuild could not plant the failure"
+fi
 mv "$work/package.msi" "$output"
 built=true
 echo "built $output (product code {$product_code})"

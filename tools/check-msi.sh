@@ -3,15 +3,17 @@
 # export): what it installs where, that the task is registered from the installed definition
 # and deleted on removal, in the right places of the installation script, the upgrade rules and
 # the summary information. Every failed check is named; the status is 1 when any failed.
-# Usage: check-msi.sh PACKAGE x86|x64 VERSION PUBLISHER
+# Usage: check-msi.sh PACKAGE x86|x64 VERSION PUBLISHER [PRODUCT_NAME [HELP_LINK]]
+#   PRODUCT_NAME  what Add/Remove Programs shows, "Quenmoor Update" unless told
+#   HELP_LINK     the support link it offers, none unless told
 # SOURCE_DATE_EPOCH, when set, must be the package's creation and last-save time.
 set -euo pipefail
 
-if [ "$#" -ne 4 ]; then
-    echo "usage: $0 PACKAGE x86|x64 VERSION PUBLISHER" >&2
+if [ "$#" -lt 4 ] || [ "$#" -gt 6 ]; then
+    echo "usage: $0 PACKAGE x86|x64 VERSION PUBLISHER [PRODUCT_NAME [HELP_LINK]]" >&2
     exit 2
 fi
-package=$1 arch=$2 version=$3 publisher=$4
+package=$1 arch=$2 version=$3 publisher=$4 product_name=${5:-Quenmoor Update} help_link=${6:-}
 failures=0
 fail() {
     echo "FAIL ($package): $*" >&2
@@ -63,18 +65,24 @@ expect_order() { # ACTION... in the order the installation runs them
 }
 
 task='Quenmoor update'
-expect_row Property "name shown by Add/Remove Programs" ProductName "Quenmoor Update"
+expect_row Property "name shown by Add/Remove Programs" ProductName "$product_name"
 expect_row Property "publisher shown by Add/Remove Programs" Manufacturer "$publisher"
+expect_row Property "contact shown by Add/Remove Programs" ARPCONTACT "$publisher"
+if [ -n "$help_link" ]; then
+    expect_row Property "support link shown by Add/Remove Programs" ARPHELPLINK "$help_link"
+fi
 expect_row Property "version" ProductVersion "$version"
 expect_row Property "per-machine installation" ALLUSERS 1
-expect_row Directory "installation folder" InstallFolder "$program_files" "Quenmoor Update"
-for entry in "Program|quenmoor-update.exe|1" "Check|quenmoor-check.exe|2" \
-    "FolderCheck|Test-QuenmoorFolders.ps1|3"; do
-    IFS='|' read -r component file sequence <<<"$entry"
+# Names in 8.3 form beside the long ones, as Windows Installer's name columns want them (ICE03).
+expect_row Directory "installation folder" InstallFolder "$program_files" "QUENMO~1|Quenmoor Update"
+for entry in "Program|QUENMO~1.EXE|quenmoor-update.exe|1|$version" \
+    "Check|QUENMO~2.EXE|quenmoor-check.exe|2|$version" \
+    "FolderCheck|TEST-Q~1.PS1|Test-QuenmoorFolders.ps1|3|"; do
+    IFS='|' read -r component short file sequence file_version <<<"$entry"
     expect_row Component "the component of $file" "$component" "$(table Component |
         awk -F '\t' -v c="$component" '$1 == c { print $2 }')" InstallFolder "$component_bits" "" "$component"
-    expect_row File "$file" "$component" "$component" "$file" \
-        "$(table File | awk -F '\t' -v c="$component" '$1 == c { print $4 }')" "" "" 512 "$sequence"
+    expect_row File "$file" "$component" "$component" "$short|$file" \
+        "$(table File | awk -F '\t' -v c="$component" '$1 == c { print $4 }')" "$file_version" "" 512 "$sequence"
 done
 if [ "$arch" = x86 ]; then
     conditions=("TaskDefinition|NOT VersionNT64" "TaskDefinitionWow64|VersionNT64")
@@ -87,7 +95,7 @@ for entry in "${conditions[@]}"; do
         "$(table Component | awk -F '\t' -v c="$component" '$1 == c { print $2 }')" \
         InstallFolder "$component_bits" "$condition" "$component"
     table File | awk -F '\t' -v c="$component" '$2 == c { print $3 }' |
-        grep -qx "quenmoor-update.task.xml" || fail "$component installs no quenmoor-update.task.xml"
+        grep -qx "QUENMO~1.XML|quenmoor-update.task.xml" || fail "$component installs no quenmoor-update.task.xml"
 done
 
 # The task: registered from the installed definition by LocalSystem (deferred 1024 + no
@@ -102,13 +110,28 @@ expect_row InstallExecuteSequence "registration on install, repair and upgrade, 
     RegisterTask 'NOT REMOVE="ALL"' "$(sequence_of RegisterTask)"
 expect_row InstallExecuteSequence "deletion on removal only" DeleteTask 'REMOVE="ALL"' \
     "$(sequence_of DeleteTask)"
-expect_order FindRelatedProducts LaunchConditions FindSchtasks InstallValidate RemoveExistingProducts \
-    InstallInitialize DeleteTask RemoveFiles InstallFiles RegisterTask InstallFinalize
+# Rollback: written into the script before the action it undoes (rollback 256 + in the script
+# 1024 + LocalSystem 2048 + its failure ignored 64). A failed first installation deletes the task
+# it registered; a failed removal registers it again. The older build is removed inside the
+# transaction, after InstallInitialize, so a failed upgrade rolls that removal back too.
+expect_row CustomAction "the registration's rollback" RollbackRegisterTask 3442 SCHTASKS \
+    "/Delete /F /TN \"$task\"" ""
+expect_row CustomAction "the deletion's rollback" RollbackDeleteTask 3442 SCHTASKS \
+    "/Create /F /TN \"$task\" /XML \"[InstallFolder]quenmoor-update.task.xml\"" ""
+expect_row InstallExecuteSequence "the registration is undone after a failed first installation" \
+    RollbackRegisterTask 'NOT Installed AND NOT REMOVE="ALL"' "$(sequence_of RollbackRegisterTask)"
+expect_row InstallExecuteSequence "the deletion is undone after a failed removal" \
+    RollbackDeleteTask 'REMOVE="ALL"' "$(sequence_of RollbackDeleteTask)"
+expect_order FindRelatedProducts LaunchConditions FindSchtasks InstallValidate InstallInitialize \
+    RemoveExistingProducts RollbackDeleteTask DeleteTask RemoveFiles InstallFiles \
+    RollbackRegisterTask RegisterTask InstallFinalize
 
-# Upgrades: an older version is removed, a newer one refuses this package.
+# Upgrades: an older version, or another build of this version, is removed (the version
+# inclusive, 512); a newer one refuses this package.
 upgrade_code=${upgrade_codes[$arch]}
 expect_row Property "the architecture's upgrade code" UpgradeCode "$upgrade_code"
-expect_row Upgrade "older versions are upgraded" "$upgrade_code" "" "$version" "" 1 "" WIX_UPGRADE_DETECTED
+expect_row Upgrade "older versions and other builds of this one are upgraded" "$upgrade_code" "" \
+    "$version" "" 513 "" WIX_UPGRADE_DETECTED
 expect_row Upgrade "newer versions are detected" "$upgrade_code" "$version" "" "" 2 "" WIX_DOWNGRADE_DETECTED
 expect_row LaunchCondition "a downgrade is refused" "NOT WIX_DOWNGRADE_DETECTED" \
     "A newer version of Quenmoor Update is already installed. Remove it first to install this one."

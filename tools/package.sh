@@ -4,12 +4,15 @@
 # the links against the release record, the end-to-end cases and the task definition under Wine)
 # and packs them with the deployment kit (the note, the task definition, the folder check
 # Test-QuenmoorFolders.ps1) into
-#   build/package/quenmoor-update-VERSION[-unconfigured][-testsigned]-windows.zip   and   ...zip.sha256
+#   build/package/quenmoor-update-VERSION[QUALIFIERS]-windows.zip   and   ...zip.sha256
 #
-# The name says what cannot be deployed: "-unconfigured" when a link host lies in a reserved
-# domain (the defaults are www.ostrel.example and portal.ostrel.example), "-testsigned" when the
-# signing certificate is self-signed. The ZIP's RELEASE.txt records the commit, the links, the
-# signer and the tools.
+# The name says what cannot be deployed (tools/release_identity.sh): "-unconfigured" when a link
+# host lies in a reserved domain (the defaults are www.ostrel.example and portal.ostrel.example),
+# "-unsigned", "-testsigned" for a self-signed certificate, "-notimestamp" for a signature without
+# a time stamp; the MSI packages of such a build are named "Quenmoor Update (unconfigured)" or
+# "(test)" in Add/Remove Programs. A certificate whose organisation is not the publisher stops the
+# packing. The ZIP's RELEASE.txt records the commit, the links, the signer, the tools and the
+# MSI packages' product and upgrade codes.
 #
 # Extra arguments go to CMake's configure step of both builds, e.g. -DQUENMOOR_FAQ_HOST=www.maker.com.
 # They are kept in the build folders' caches for later runs, so the links used are printed below.
@@ -68,16 +71,33 @@ if [ -n "$(git status --porcelain --untracked-files=no 2>/dev/null)" ]; then
     commit+=" with uncommitted changes"
 fi
 
-CERTIFICATE_SUBJECT="" CERTIFICATE_ISSUER="" CERTIFICATE_SHA1=""
+publisher=$(cache_value x64 QUENMOOR_PUBLISHER)
+CERTIFICATE_SUBJECT="" CERTIFICATE_ISSUER="" CERTIFICATE_SHA1="" timestamped=no
 if [ -n "${QUENMOOR_SIGN_PKCS12:-}" ]; then
     read_signing_certificate "$QUENMOOR_SIGN_PKCS12" < <(printf '%s' "${QUENMOOR_SIGN_PASSWORD:-}") || {
         echo "cannot read the certificate in $QUENMOOR_SIGN_PKCS12 (wrong file or password?)" >&2
         exit 1
     }
+    # Windows shows the signer's organisation as the publisher; the programs' version record
+    # and the packages must name the same one.
+    organisation=$(subject_organisation "$CERTIFICATE_SUBJECT")
+    if [ "$organisation" != "$publisher" ]; then
+        echo "the certificate names the organisation '$organisation' ($CERTIFICATE_SUBJECT)," \
+            "but the build's publisher is '$publisher' (QUENMOOR_PUBLISHER); nothing was packed" >&2
+        exit 1
+    fi
+    [ -z "${QUENMOOR_SIGN_TIMESTAMP_URL:-}" ] || timestamped=yes
 fi
 
-name="quenmoor-update-$version$(release_qualifiers "$faq_host" "$portal_host" \
-    "$CERTIFICATE_SUBJECT" "$CERTIFICATE_ISSUER")-windows"
+qualifiers=$(release_qualifiers "$faq_host" "$portal_host" "$CERTIFICATE_SUBJECT" \
+    "$CERTIFICATE_ISSUER" "$timestamped")
+name="quenmoor-update-$version$qualifiers-windows"
+# What Add/Remove Programs shows of a package not to deploy.
+case $qualifiers in
+"") test_build=() ;;
+-unconfigured*) test_build=(--test-build=unconfigured) ;;
+*) test_build=(--test-build=test) ;;
+esac
 package=build/package
 stage="$package/$name"
 rm -rf "$package"
@@ -93,7 +113,8 @@ for arch in "${architectures[@]}"; do
     cp "build/${preset[$arch]}/app/"{quenmoor-update,quenmoor-check}.exe "$stage/$arch/"
     # Task Scheduler writes its definitions as UTF-16 with a byte-order mark and CRLF line ends;
     # shipped the same way, the file suits every schtasks that reads them.
-    { printf '\xff\xfe' && crlf docs/quenmoor-update.task.xml | iconv -f UTF-8 -t UTF-16LE; } \
+    { printf '\xff\xfe' && sed "s|<Author>[^<]*</Author>|<Author>${publisher//|/\\|}</Author>|" \
+        docs/quenmoor-update.task.xml | crlf | iconv -f UTF-8 -t UTF-16LE; } \
         >"$stage/$arch/quenmoor-update.task.xml"
 done
 
@@ -106,8 +127,10 @@ sign() {
 }
 if [ -n "${QUENMOOR_SIGN_PKCS12:-}" ]; then
     [ -z "${QUENMOOR_SIGN_TIMESTAMP_URL:-}" ] || timestamp=(-ts "$QUENMOOR_SIGN_TIMESTAMP_URL")
-    for exe in "$stage"/*/*.exe; do
-        sign "$exe" quenmoor-update
+    # Each program under its own description, the one its version record carries.
+    for arch in "${architectures[@]}"; do
+        sign "$stage/$arch/quenmoor-update.exe" "$(cache_value "$arch" CMAKE_PROJECT_DESCRIPTION)"
+        sign "$stage/$arch/quenmoor-check.exe" "Quenmoor profile check"
     done
     echo "signed the programs as $CERTIFICATE_SUBJECT (SHA-1 $CERTIFICATE_SHA1)"
 else
@@ -195,8 +218,8 @@ echo "RELEASE.txt names the links built into every program and written under Win
 # Wine (tests/windows/msi_cycle.sh; QUENMOOR_MSI_CYCLE=0 leaves the cycle out).
 for arch in "${architectures[@]}"; do
     msi="$package/$name-$arch.msi"
-    bash tools/build-msi.sh "$arch" "$stage/$arch/quenmoor-update.exe" "$stage/$arch/quenmoor-update.task.xml" \
-        "$stage/Test-QuenmoorFolders.ps1" "$version" "$(cache_value x64 QUENMOOR_PUBLISHER)" "$msi" ||
+    bash tools/build-msi.sh "${test_build[@]}" --help-link="$faq" "$arch" "$stage/$arch/quenmoor-update.exe" \
+        "$stage/$arch/quenmoor-update.task.xml" "$stage/Test-QuenmoorFolders.ps1" "$version" "$publisher" "$msi" ||
         { rm -f "$package"/*.msi*; exit 1; }
     if [ -n "${QUENMOOR_SIGN_PKCS12:-}" ]; then
         sign "$msi" "Quenmoor Update" || { rm -f "$package"/*.msi*; exit 1; }
@@ -212,6 +235,11 @@ for arch in "${architectures[@]}"; do
         exit 1
     fi
     (cd "$package" && sha256sum "${msi##*/}" | crlf >"${msi##*/}.sha256")
+    # Detection rules and upgrades find the package by these codes.
+    for code in ProductCode UpgradeCode; do
+        printf '%-16s%s\n' "MSI $arch $code:" "$(msiinfo export "$msi" Property | tr -d '\r' |
+            awk -F '\t' -v p="$code" '$1 == p { print $2 }')"
+    done | crlf >>"$stage/RELEASE.txt"
 done
 
 # A ZIP of the same files is the same bytes: fixed order, times, permissions and time zone, and

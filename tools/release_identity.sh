@@ -11,19 +11,38 @@ reserved_host() {
     esac
 }
 
-# The qualifiers of a package's name: "-unconfigured" when a link host is reserved, then
-# "-testsigned" when the signing certificate is its own issuer (self-signed).
-# Usage: release_qualifiers FAQ_HOST PORTAL_HOST SUBJECT ISSUER   (SUBJECT and ISSUER empty when
-# the package is unsigned)
+# The qualifiers of a package's name: "-unconfigured" when a link host is reserved; then
+# "-unsigned" without a certificate, or "-testsigned" when the certificate is its own issuer
+# (self-signed); then "-notimestamp" for a signature without a time stamp, which stops
+# validating when the certificate expires. Only a configured package, signed by a certificate
+# that another issued and time-stamped, carries the plain name.
+# Usage: release_qualifiers FAQ_HOST PORTAL_HOST SUBJECT ISSUER TIMESTAMPED
+#   SUBJECT and ISSUER are empty when the package is unsigned; TIMESTAMPED is "yes" or "no"
 release_qualifiers() {
     local qualifiers=""
     if reserved_host "$1" || reserved_host "$2"; then
         qualifiers+="-unconfigured"
     fi
-    if [ -n "$3" ] && [ "$3" = "$4" ]; then
-        qualifiers+="-testsigned"
+    if [ -z "$3" ]; then
+        qualifiers+="-unsigned"
+    else
+        [ "$3" != "$4" ] || qualifiers+="-testsigned"
+        [ "$5" = yes ] || qualifiers+="-notimestamp"
     fi
     printf '%s' "$qualifiers"
+}
+
+# The organisation (O=) of an RFC 2253 subject such as "CN=Ostrel Code Signing,O=Ostrel,C=BR",
+# with RFC 2253's escapes undone; empty when it names none.
+subject_organisation() {
+    python3 - "$1" <<'PY'
+import re, sys
+for part in re.split(r'(?<!\\),', sys.argv[1]):
+    key, _, value = part.partition("=")
+    if key.strip().upper() == "O":
+        print(re.sub(r"\\(.)", r"\1", value.strip()))
+        break
+PY
 }
 
 # Reads the end-entity certificate of a PKCS#12 file (its password on standard input) and sets

@@ -2,9 +2,13 @@
 # Takes one architecture's Windows Installer package through the cycle a fleet puts it through,
 # under Wine, in a fresh prefix (a 32-bit one for x86, as on 32-bit Windows), everything quiet
 # (/qn): install an older version (0.9.0.0, built here from the package's own files), upgrade it
-# with the package, install the package a second time and repair it, try the older one again
-# (refused), and, when given, the other architecture's package (refused while this one is
-# installed), remove it. Between the steps: the program, the check and the folder check at their
+# with another build of the package's version (another product code, as a reconfigured release
+# has), replace that with the package, install the package a second time and repair it, try the
+# older one again (refused), and, when given, the other architecture's package (refused while
+# this one is installed), remove it. Then the rollback, with a build whose deferred action after
+# the task's registration fails (tools/build-msi.sh --fail-after-task): a failed first
+# installation leaves no task, no file and no product; a failed upgrade leaves no task without
+# its program. Between the steps: the program, the check and the folder check at their
 # path, one task registered from the installed definition whose command is that path, whose
 # account is LOCAL SERVICE and whose triggers are the start of the machine and a daily time (no
 # logon), one product in Add/Remove Programs with name, publisher and version, the installed
@@ -47,8 +51,9 @@ property() { msiinfo export "$1" Property | tr -d '\r' | awk -F '\t' -v p="$2" '
 version=$(property "$package" ProductVersion)
 publisher=$(property "$package" Manufacturer)
 product=$(property "$package" ProductCode)
-env -u SOURCE_DATE_EPOCH bash "$root/tools/check-msi.sh" "$package" "$arch" "$version" "$publisher" >/dev/null ||
-    fail "tools/check-msi.sh"
+product_name=$(property "$package" ProductName)
+env -u SOURCE_DATE_EPOCH bash "$root/tools/check-msi.sh" "$package" "$arch" "$version" "$publisher" \
+    "$product_name" "$(property "$package" ARPHELPLINK)" >/dev/null || fail "tools/check-msi.sh"
 
 # The older version: the package's own files in a package of version 0.9.0.0.
 mkdir "$work/files"
@@ -59,16 +64,25 @@ if [ ! -f "$shipped_program" ]; then
     echo "FAIL [$arch]: msiextract found no Quenmoor Update\\quenmoor-update.exe in $package" >&2
     exit 1
 fi
-SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-946684800} bash "$root/tools/build-msi.sh" "$arch" "$shipped_program" \
-    "$(dirname "$shipped_program")/quenmoor-update.task.xml" "$(dirname "$shipped_program")/Test-QuenmoorFolders.ps1" \
-    0.9.0.0 "$publisher" "$work/older.msi" >/dev/null
+# build VERSION OUTPUT [OPTION...]: a package of the package's own files
+build() {
+    SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-946684800} bash "$root/tools/build-msi.sh" "${@:3}" "$arch" \
+        "$shipped_program" "$(dirname "$shipped_program")/quenmoor-update.task.xml" \
+        "$(dirname "$shipped_program")/Test-QuenmoorFolders.ps1" "$1" "$publisher" "$2" >/dev/null
+}
+build 0.9.0.0 "$work/older.msi"
+build "$version" "$work/other-build.msi" --test-build="other build"
+build "$version" "$work/failing.msi" --fail-after-task
 older_product=$(property "$work/older.msi" ProductCode)
+other_build_product=$(property "$work/other-build.msi" ProductCode)
 
 rm -rf "$WINEPREFIX"
 bash "$here/wine_prefix.sh" start
 drive="$WINEPREFIX/drive_c"
 cp "$package" "$drive/quenmoor-update.msi"
-cp "$work/older.msi" "$drive/quenmoor-update-older.msi"
+for built in older other-build failing; do
+    cp "$work/$built.msi" "$drive/quenmoor-update-$built.msi"
+done
 [ "$#" -lt 6 ] || cp "$6" "$drive/quenmoor-update-other.msi"
 folder="$drive/Program Files/Quenmoor Update"
 program_path='C:\Program Files\Quenmoor Update\quenmoor-update.exe'
@@ -92,7 +106,7 @@ products() {
         $1 == "DisplayName" { name[key] = substr($0, index($0, "REG_SZ") + 10) }
         $1 == "DisplayVersion" { version[key] = $3 }
         $1 == "Publisher" { publisher[key] = substr($0, index($0, "REG_SZ") + 10) }
-        END { for (k in name) if (name[k] == "Quenmoor Update") print k, version[k], publisher[k] }'
+        END { for (k in name) if (index(name[k], "Quenmoor Update") == 1) print k, version[k], publisher[k] }'
 }
 expect_product() { # CODE VERSION: the only product of that name
     local listed
@@ -133,6 +147,8 @@ expect_installed() {
         grep -q "<$trigger>" <<<"$definition" || fail "the installed definition has no $trigger"
     done
     ! grep -q "<LogonTrigger>" <<<"$definition" || fail "the installed definition runs at every logon"
+    grep -qxF "    <Author>$publisher</Author>" <<<"$definition" ||
+        fail "the installed definition does not name $publisher as its author"
     grep -qx " *<UserId>S-1-5-19</UserId>" <<<"$definition" ||
         fail "the installed definition does not run the program as LOCAL SERVICE (S-1-5-19)"
 }
@@ -142,7 +158,12 @@ msiexec 0 /i 'C:\quenmoor-update-older.msi'
 expect_product "$older_product" 0.9.0.0
 expect_installed
 
-step="upgrading to version $version"
+step="upgrading to another build of version $version"
+msiexec 0 /i 'C:\quenmoor-update-other-build.msi'
+expect_product "$other_build_product" "$version"
+expect_installed
+
+step="replacing that build with the package, of the same version"
 msiexec 0 /i 'C:\quenmoor-update.msi'
 expect_product "$product" "$version"
 expect_installed
@@ -198,15 +219,39 @@ if [ "$#" -eq 6 ]; then
     expect_installed
 fi
 
+expect_nothing_left() {
+    [ ! -e "$folder" ] || fail "left $(find "$folder" | sed "s|^$drive/||" | tr '\n' ' ')"
+    left=("$tasks"/Quenmoor*)
+    [ ! -e "${left[0]}" ] || fail "left the task ${left[*]##*/}"
+    [ -z "$(products)" ] || fail "Add/Remove Programs still lists $(products)"
+}
+
 step="removing version $version"
 msiexec 0 /x 'C:\quenmoor-update.msi'
-[ ! -e "$folder" ] || fail "left $(find "$folder" | sed "s|^$drive/||" | tr '\n' ' ')"
-left=("$tasks"/Quenmoor*)
-[ ! -e "${left[0]}" ] || fail "left the task ${left[*]##*/}"
-[ -z "$(products)" ] || fail "Add/Remove Programs still lists $(products)"
+expect_nothing_left
+
+# The rollback: the failing build's last deferred action fails after the task's registration.
+# Wine's msiexec ends such an installation with 1627 (function failed), Windows with 1603.
+step="a failed first installation"
+msiexec 1627 /i 'C:\quenmoor-update-failing.msi'
+expect_nothing_left
+
+# Windows Installer rolls back an upgrade's removal of the older build, which runs inside the
+# transaction (after InstallInitialize), so the older build and its task stay. Wine's
+# installer removes the older build at once, before the transaction, so only this much is
+# the same everywhere: no task is left without its program.
+step="a failed upgrade"
+msiexec 0 /i 'C:\quenmoor-update.msi'
+msiexec 1627 /i 'C:\quenmoor-update-failing.msi'
+if [ -n "$(products)" ]; then
+    expect_product "$product" "$version"
+    expect_installed
+    msiexec 0 /x 'C:\quenmoor-update.msi'
+fi
+expect_nothing_left
 
 if [ "$failures" -ne 0 ]; then
     echo "the $arch package failed $failures check(s) of its install cycle under Wine" >&2
     exit 1
 fi
-echo "$arch package: installed, upgraded, installed again, repaired, downgrade refused, removed under Wine"
+echo "$arch package: installed, upgraded, replaced at the same version, installed again, repaired, downgrade refused, removed, failed installation and upgrade rolled back under Wine"
