@@ -228,9 +228,9 @@ codes=("$(product_code "$unsigned")" "$(product_code "$testsigned")" "$(product_
 [ "$(printf '%s\n' "${codes[@]}" | grep -c '^{')" -eq 3 ] && [ "$(printf '%s\n' "${codes[@]}" | sort -u | wc -l)" -eq 3 ] ||
     fail "the unconfigured, test-signed and configured x64 packages have the product codes ${codes[*]}"
 echo "x64 product codes: unconfigured ${codes[0]}, test-signed ${codes[1]}, configured ${codes[2]}"
-(cd "$work/first" && SOURCE_DATE_EPOCH=0 bash tools/build-msi.sh x64 "$configured"/*/x64/quenmoor-update.exe \
+SOURCE_DATE_EPOCH=0 bash tools/build-msi.sh x64 "$configured"/*/x64/quenmoor-update.exe \
     "$configured"/*/x64/quenmoor-update.task.xml "$configured"/*/Test-QuenmoorFolders.ps1 1.0.0.1 Ostrel \
-    "$work/fourth-field.msi") >"$work/fourth-field.log" 2>&1 && fail "version 1.0.0.1 was packed"
+    "$work/fourth-field.msi" >"$work/fourth-field.log" 2>&1 && fail "version 1.0.0.1 was packed"
 grep -q "ignores the fourth number" "$work/fourth-field.log" || {
     cat "$work/fourth-field.log"
     fail "version 1.0.0.1 was refused for another reason (above)"
