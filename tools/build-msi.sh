@@ -68,6 +68,8 @@ fi
     fail "version $version: Windows Installer ignores the fourth number, so this package would install beside ${version%.*}.0; raise the third"
 [ -n "$publisher" ] || fail "no publisher"
 
+# The scheduled task, in a Task Scheduler folder of its own.
+task_name='\Quenmoor\Quenmoor update'
 # Fixed for ever: Windows Installer finds the installed product to upgrade by them.
 declare -A upgrade_code=([x86]=7C4D2E61-3B0A-4F8E-9D15-6A2C8B3E0F41 [x64]=2E9B5A73-C61D-4A07-8F3E-B4D0C9152A68)
 namespace=5B1F0C2A-8E47-4D93-A6C1-3F9E7D20B854 # of the name-based codes below
@@ -129,7 +131,7 @@ files_sum=$(cd "$work/files" && sha256sum -- * | sha256sum | cut -c1-64)
     "component $arch check" "component $arch folder check")
 # wixl takes the files' paths relative to the folder it runs in.
 (cd "$work/files" && TZ=UTC wixl --arch "$arch" -o ../package.msi \
-    -D "Arch=$arch" -D "Version=$version" -D "Manufacturer=$publisher" -D "TaskName=Quenmoor update" \
+    -D "Arch=$arch" -D "Version=$version" -D "Manufacturer=$publisher" -D "TaskName=$task_name" \
     -D "ProductName=Quenmoor Update${test_build:+ ($test_build)}" \
     -D "ProductCode=$product_code" -D "UpgradeCode=${upgrade_code[$arch]}" -D "OtherUpgradeCode=${upgrade_code[$other]}" \
     -D "ProgramFilesFolder=$program_files" -D "SystemFolder=$system" -D "Win64=$win64" \
@@ -169,7 +171,7 @@ queries=(-q "INSERT INTO LaunchCondition (Condition, Description) VALUES
     # a failed first installation unregisters the task it registered; a failed removal
     # registers it again from the definition that the rollback has put back.
     -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES
-    ('RollbackRegisterTask', 3442, 'SCHTASKS', '/Delete /F /TN \"Quenmoor update\"')"
+    ('RollbackRegisterTask', 3442, 'SCHTASKS', '/Delete /F /TN \"$task_name\"')"
     -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES
     ('RollbackDeleteTask', 3442, 'SCHTASKS', '$(msiinfo export "$work/package.msi" CustomAction | tr -d "\r" |
         awk -F '\t' '$1 == "RegisterTask" { print $4 }')')"

@@ -64,7 +64,7 @@ expect_order() { # ACTION... in the order the installation runs them
     done
 }
 
-task='Quenmoor update'
+task='\Quenmoor\Quenmoor update'
 expect_row Property "name shown by Add/Remove Programs" ProductName "$product_name"
 expect_row Property "publisher shown by Add/Remove Programs" Manufacturer "$publisher"
 expect_row Property "contact shown by Add/Remove Programs" ARPCONTACT "$publisher"

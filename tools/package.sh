@@ -3,7 +3,7 @@
 # (x64) Windows, signs them when a certificate is given, checks the very files that ship (PE headers, manifest and version record,
 # the links against the release record, the end-to-end cases and the task definition under Wine)
 # and packs them with the deployment kit (the note, the task definition, the folder check
-# Test-QuenmoorFolders.ps1) into
+# Test-QuenmoorFolders.ps1, the monitoring scripts of docs/monitoring/) into
 #   build/package/quenmoor-update-VERSION[QUALIFIERS]-windows.zip   and   ...zip.sha256
 #
 # The name says what cannot be deployed (tools/release_identity.sh): "-unconfigured" when a link
@@ -107,6 +107,13 @@ mkdir -p "$stage"
 crlf() { sed 's/\r*$/\r/' "$@"; }
 crlf docs/DEPLOYMENT.md >"$stage/DEPLOYMENT.txt"
 crlf docs/Test-QuenmoorFolders.ps1 >"$stage/Test-QuenmoorFolders.ps1"
+# The monitoring scripts for Configuration Manager and Intune (DEPLOYMENT.txt, "Where each shop
+# stands"); tools/check-monitoring-scripts.sh checks them and, below, the ZIP's copies.
+monitoring_scripts=(Quenmoor-ConfigMgr-Discovery.ps1 Quenmoor-Intune-Detection.ps1 Quenmoor-Intune-Remediation.ps1)
+mkdir "$stage/monitoring"
+for script in "${monitoring_scripts[@]}"; do
+    crlf "docs/monitoring/$script" >"$stage/monitoring/$script"
+done
 bash tools/third-party-notices.sh | crlf >"$stage/THIRD-PARTY-NOTICES.txt"
 for arch in "${architectures[@]}"; do
     mkdir "$stage/$arch"
@@ -237,7 +244,7 @@ for arch in "${architectures[@]}"; do
     (cd "$package" && sha256sum "${msi##*/}" | crlf >"${msi##*/}.sha256")
     # Detection rules and upgrades find the package by these codes.
     for code in ProductCode UpgradeCode; do
-        printf '%-16s%s\n' "MSI $arch $code:" "$(msiinfo export "$msi" Property | tr -d '\r' |
+        printf '%-21s%s\n' "MSI $arch $code:" "$(msiinfo export "$msi" Property | tr -d '\r' |
             awk -F '\t' -v p="$code" '$1 == p { print $2 }')"
     done | crlf >>"$stage/RELEASE.txt"
 done
@@ -247,6 +254,7 @@ done
 (
     cd "$stage"
     files=(DEPLOYMENT.txt RELEASE.txt THIRD-PARTY-NOTICES.txt Test-QuenmoorFolders.ps1)
+    files+=("${monitoring_scripts[@]/#/monitoring/}")
     for arch in "${architectures[@]}"; do
         files+=("$arch/quenmoor-check.exe" "$arch/quenmoor-update.exe" "$arch/quenmoor-update.task.xml")
     done
@@ -260,6 +268,7 @@ done
     done | LC_ALL=C sort | TZ=UTC zip -q -X -D "$name.zip" -@
     sha256sum "$name.zip" | crlf >"$name.zip.sha256"
 )
+bash tools/check-monitoring-scripts.sh "$package/$name.zip" || { rm -f "$package/$name.zip"*; exit 1; }
 rm -rf "$stage"
 echo "packed $package/$name.zip:"
 zip -sf "$package/$name.zip" | sed -n 's/^  */  /p'

@@ -87,7 +87,10 @@ done
 folder="$drive/Program Files/Quenmoor Update"
 program_path='C:\Program Files\Quenmoor Update\quenmoor-update.exe'
 tasks="$drive/windows/system32/tasks"
-task_name="Quenmoor update"
+# The task's folder stays when its last task is deleted, as in Task Scheduler.
+task_name='\Quenmoor\Quenmoor update'
+# The task files of the project's name, as paths below the Tasks folder.
+registered_tasks() { (cd "$tasks" && find . -type f -path "*Quenmoor*" | sed 's|^\./|\\|; s|/|\\|g' | sort); }
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 
 # msiexec EXPECTED_STATUS ARGUMENT...: quiet, logged to C:\msiexec.log, and silent itself. Wine
@@ -122,18 +125,16 @@ expect_installed() {
         cmp -s "$(dirname "$shipped_program")/$file" "$folder/$file" ||
             fail "the package's $file is not installed beside the program"
     done
-    local registered=()
-    for file in "$tasks"/Quenmoor*; do
-        [ ! -e "$file" ] || registered+=("${file##*/}")
-    done
-    if [ "${registered[*]:-}" != "$task_name" ]; then
-        fail "registered tasks: '${registered[*]:-none}', not the one task '$task_name'"
+    local registered
+    registered=$(registered_tasks)
+    if [ "$registered" != "$task_name" ]; then
+        fail "registered tasks: '${registered:-none}', not the one task '$task_name'"
         return
     fi
     local setting
     for setting in "<MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>" \
         "<ExecutionTimeLimit>PT10M</ExecutionTimeLimit>" "<Hidden>false</Hidden>"; do
-        grep -qF "$setting" "$tasks/$task_name" || fail "the registered task lacks $setting"
+        grep -qF "$setting" "$tasks/Quenmoor/Quenmoor update" || fail "the registered task lacks $setting"
     done
     # What the task runs, as Task Scheduler reads the installed definition: the Program Files
     # variable expanded in the machine's environment.
@@ -221,8 +222,7 @@ fi
 
 expect_nothing_left() {
     [ ! -e "$folder" ] || fail "left $(find "$folder" | sed "s|^$drive/||" | tr '\n' ' ')"
-    left=("$tasks"/Quenmoor*)
-    [ ! -e "${left[0]}" ] || fail "left the task ${left[*]##*/}"
+    [ -z "$(registered_tasks)" ] || fail "left the task $(registered_tasks)"
     [ -z "$(products)" ] || fail "Add/Remove Programs still lists $(products)"
 }
 
