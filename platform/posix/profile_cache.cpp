@@ -39,10 +39,10 @@
 
 #include <sys/stat.h>
 
+#include "ini/index.h"
+#include "ini/text.h"
 #include "platform/posix/fs/file_stamp.h"
 #include "platform/posix/fs/read_file.h"
-#include "platform/posix/ini/index.h"
-#include "platform/posix/ini/text.h"
 
 namespace quenmoor::platform::posix {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "ini/edit.h"
 #include "platform/posix/fs/durable_write.h"
 #include "platform/posix/fs/path.h"
-#include "platform/posix/ini/edit.h"
 #include "platform/posix/profile_cache.h"
 #include "platform/posix/profile_for_update.h"
 #include "text/nul_terminated.h"

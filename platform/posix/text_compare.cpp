@@ -1,6 +1,6 @@
 #include "platform/text_compare.h"
 
-#include "platform/posix/ini/case_fold.h"
+#include "ini/case_fold.h"
 
 namespace quenmoor::platform {
 

@@ -10,8 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/posix/ini/line.h"
-#include "platform/posix/ini/text.h"
+#include "ini/line.h"
+#include "ini/text.h"
 
 namespace quenmoor::ini {
 

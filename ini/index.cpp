@@ -1,7 +1,7 @@
-#include "platform/posix/ini/index.h"
+#include "ini/index.h"
 
-#include "platform/posix/ini/case_fold.h"
-#include "platform/posix/ini/line.h"
+#include "ini/case_fold.h"
+#include "ini/line.h"
 
 namespace quenmoor::ini {
 namespace {

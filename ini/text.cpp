@@ -1,4 +1,4 @@
-#include "platform/posix/ini/text.h"
+#include "ini/text.h"
 
 #include <algorithm>
 #include <bit>

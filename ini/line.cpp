@@ -1,4 +1,4 @@
-#include "platform/posix/ini/line.h"
+#include "ini/line.h"
 
 namespace quenmoor::ini {
 

@@ -1,9 +1,9 @@
-#include "platform/posix/ini/edit.h"
+#include "ini/edit.h"
 
-#include "platform/posix/ini/encoding.h"
-#include "platform/posix/ini/index.h"
-#include "platform/posix/ini/line.h"
-#include "platform/posix/ini/text.h"
+#include "ini/encoding.h"
+#include "ini/index.h"
+#include "ini/line.h"
+#include "ini/text.h"
 #include "text/utf.h"
 
 namespace quenmoor::ini {

@@ -1,4 +1,4 @@
-#include "platform/posix/ini/case_fold.h"
+#include "ini/case_fold.h"
 
 #include <unicode/uchar.h>
 

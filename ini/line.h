@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "platform/posix/ini/text.h"
+#include "ini/text.h"
 
 namespace quenmoor::ini {
 

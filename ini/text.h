@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/ini/encoding.h"
+#include "ini/encoding.h"
 
 namespace quenmoor::ini {
 

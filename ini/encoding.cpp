@@ -1,4 +1,4 @@
-#include "platform/posix/ini/encoding.h"
+#include "ini/encoding.h"
 
 #include <algorithm>
 #include <array>
