@@ -1,4 +1,4 @@
-#include "bench/posix/checked_io.h"
+#include "bench/linux/checked_io.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "platform/posix/fs/unique_fd.h"
+#include "platform/linux/fs/unique_fd.h"
 
 namespace quenmoor::bench {
 

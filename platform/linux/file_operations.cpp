@@ -5,9 +5,9 @@
 #include <array>
 #include <string_view>
 
-#include "platform/posix/fs/durable_write.h"
-#include "platform/posix/fs/path.h"
-#include "platform/posix/fs/read_file.h"
+#include "platform/linux/fs/durable_write.h"
+#include "platform/linux/fs/path.h"
+#include "platform/linux/fs/read_file.h"
 
 namespace quenmoor::platform {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/fs/stale_temporaries.h"
+#include "platform/linux/fs/stale_temporaries.h"
 
 #include <dirent.h>
 #include <fcntl.h>

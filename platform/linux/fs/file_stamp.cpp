@@ -1,4 +1,4 @@
-#include "platform/posix/fs/file_stamp.h"
+#include "platform/linux/fs/file_stamp.h"
 
 #include <sys/vfs.h>
 

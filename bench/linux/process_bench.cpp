@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bench/benchmarks.h"
-#include "bench/posix/process.h"
+#include "bench/linux/process.h"
 #include "bench/profile_scene.h"
 
 namespace quenmoor::bench {

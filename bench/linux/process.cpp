@@ -1,4 +1,4 @@
-#include "bench/posix/process.h"
+#include "bench/linux/process.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "bench/posix/checked_io.h"
+#include "bench/linux/checked_io.h"
 
 extern char** environ;  // NOLINT(readability-redundant-declaration)
 

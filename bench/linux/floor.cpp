@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "bench/posix/checked_io.h"
-#include "platform/posix/fs/unique_fd.h"
+#include "bench/linux/checked_io.h"
+#include "platform/linux/fs/unique_fd.h"
 
 namespace quenmoor::bench {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix/profile_for_update.h"
+#include "platform/linux/profile_for_update.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <memory>
 #include <utility>
 
-#include "platform/posix/fs/read_file.h"
+#include "platform/linux/fs/read_file.h"
 
 namespace quenmoor::platform::posix {
 namespace {

@@ -1,4 +1,4 @@
-#include "support/posix/child_process.h"
+#include "support/linux/child_process.h"
 
 #include <fcntl.h>
 #include <sched.h>

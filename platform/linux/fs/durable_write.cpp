@@ -1,4 +1,4 @@
-#include "platform/posix/fs/durable_write.h"
+#include "platform/linux/fs/durable_write.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,10 +10,10 @@
 #include <fstream>
 #include <optional>
 
-#include "platform/posix/fs/file_stamp.h"
-#include "platform/posix/fs/path.h"
-#include "platform/posix/fs/stale_temporaries.h"
-#include "platform/posix/fs/unique_fd.h"
+#include "platform/linux/fs/file_stamp.h"
+#include "platform/linux/fs/path.h"
+#include "platform/linux/fs/stale_temporaries.h"
+#include "platform/linux/fs/unique_fd.h"
 
 namespace quenmoor::platform::posix {
 namespace {

@@ -1,4 +1,4 @@
-#include "support/posix/mount_namespace.h"
+#include "support/linux/mount_namespace.h"
 
 #include <sched.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "platform/posix/fs/read_file.h"
+#include "platform/linux/fs/read_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstddef>
 
-#include "platform/posix/fs/unique_fd.h"
+#include "platform/linux/fs/unique_fd.h"
 
 namespace quenmoor::platform::posix {
 

@@ -35,14 +35,14 @@
 // earlier, on a file rewritten in place without changing its size or truncating it, could keep a
 // mix of old and new bytes. A truncating rewrite, the usual way and the way Windows programs
 // under Wine save profiles, changes the size while it writes and is seen.
-#include "platform/posix/profile_cache.h"
+#include "platform/linux/profile_cache.h"
 
 #include <sys/stat.h>
 
 #include "ini/index.h"
 #include "ini/text.h"
-#include "platform/posix/fs/file_stamp.h"
-#include "platform/posix/fs/read_file.h"
+#include "platform/linux/fs/file_stamp.h"
+#include "platform/linux/fs/read_file.h"
 
 namespace quenmoor::platform::posix {
 

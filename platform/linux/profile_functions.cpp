@@ -8,10 +8,10 @@
 #include <string_view>
 
 #include "ini/edit.h"
-#include "platform/posix/fs/durable_write.h"
-#include "platform/posix/fs/path.h"
-#include "platform/posix/profile_cache.h"
-#include "platform/posix/profile_for_update.h"
+#include "platform/linux/fs/durable_write.h"
+#include "platform/linux/fs/path.h"
+#include "platform/linux/profile_cache.h"
+#include "platform/linux/profile_for_update.h"
 #include "text/nul_terminated.h"
 
 namespace quenmoor::platform {

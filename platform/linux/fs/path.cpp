@@ -1,8 +1,8 @@
-#include "platform/posix/fs/path.h"
+#include "platform/linux/fs/path.h"
 
 #include <algorithm>
 
-#include "platform/posix/fs/drive_root.h"
+#include "platform/linux/fs/drive_root.h"
 #include "text/utf.h"
 
 namespace quenmoor::platform::posix {

@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "bench/posix/checked_io.h"
+#include "bench/linux/checked_io.h"
 
 namespace quenmoor::bench {
 
