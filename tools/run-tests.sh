@@ -44,7 +44,7 @@ bash tools/fuzz.sh
 step "clang-tidy"
 # The Windows layer needs windows.h, which only the cross compiler has; everything else is
 # checked with the native build's compile commands.
-git ls-files -- 'app/*.cpp' 'profile/*.cpp' 'text/*.cpp' 'platform/posix/*.cpp' |
+git ls-files -- 'app/*.cpp' 'profile/*.cpp' 'text/*.cpp' 'ini/*.cpp' 'platform/linux/*.cpp' |
     xargs run-clang-tidy -quiet -p build/debug >build/clang-tidy.log 2>&1 ||
     { grep -E "warning:|error:" build/clang-tidy.log | sort -u | head -50; exit 1; }
 

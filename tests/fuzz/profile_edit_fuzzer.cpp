@@ -14,9 +14,9 @@
 #include <string>
 
 #include "differential/lossless_check.h"
-#include "platform/posix/ini/edit.h"
-#include "platform/posix/ini/index.h"
-#include "platform/posix/ini/text.h"
+#include "ini/edit.h"
+#include "ini/index.h"
+#include "ini/text.h"
 #include "posix/line_scan_lookup.h"
 
 namespace {

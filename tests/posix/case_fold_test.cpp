@@ -1,6 +1,6 @@
 // Section names are looked up by their case-folded form, so that form must match exactly when
 // the comparison of names does.
-#include "platform/posix/ini/case_fold.h"
+#include "ini/case_fold.h"
 
 #include <gtest/gtest.h>
 #include <unicode/uchar.h>

@@ -1,6 +1,6 @@
 #include "posix/line_scan_lookup.h"
 
-#include "platform/posix/ini/case_fold.h"
+#include "ini/case_fold.h"
 
 namespace quenmoor::test {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/ini/index.h"
-#include "platform/posix/ini/text.h"
+#include "ini/index.h"
+#include "ini/text.h"
 
 namespace quenmoor::test {
 

@@ -2,7 +2,7 @@
 // the same size in the same stamp tick, replacements by rename, retargeted links, our own writes.
 // The cache reads a clock of the test's own, so each case chooses whether the copy it reads is
 // settled (its file changed before the read began) or read in the same tick as the last change.
-#include "platform/posix/profile_cache.h"
+#include "platform/linux/profile_cache.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/posix/fs/file_stamp.h"
+#include "platform/linux/fs/file_stamp.h"
 #include "platform/profile_functions.h"
 #include "support/file_bytes.h"
 #include "support/temp_folder.h"

@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "platform/posix/ini/encoding.h"
+#include "ini/encoding.h"
 
 namespace quenmoor::ini {
 namespace {

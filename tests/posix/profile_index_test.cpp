@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/ini/index.h"
-#include "platform/posix/ini/text.h"
+#include "ini/index.h"
+#include "ini/text.h"
 #include "posix/line_scan_lookup.h"
 #include "posix/utf16_bytes.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/posix/ini/text.h"
+#include "ini/text.h"
 
 namespace quenmoor::ini {
 namespace {

@@ -16,7 +16,7 @@
 #include "posix/program_fixture.h"
 #include "support/file_bytes.h"
 #include "support/folder_entries.h"
-#include "support/posix/mount_namespace.h"
+#include "support/linux/mount_namespace.h"
 
 namespace quenmoor::test {
 namespace {

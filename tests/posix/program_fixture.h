@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "support/posix/child_process.h"
+#include "support/linux/child_process.h"
 
 namespace quenmoor::test {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/fs/stale_temporaries.h"
+#include "platform/linux/fs/stale_temporaries.h"
 
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 
 #include "support/file_bytes.h"
 #include "support/folder_entries.h"
-#include "support/posix/child_process.h"
+#include "support/linux/child_process.h"
 #include "support/temp_folder.h"
 
 namespace quenmoor::platform::posix {
