@@ -38,7 +38,6 @@ endif()
 # the invoker, made for Windows 7 to 11) and a version record naming the program:
 #   quenmoor_add_program_resources(TARGET "What the program is, in a few words")
 # The program's file name is the target's name.
-set(QUENMOOR_PRODUCT_NAME "Quenmoor Update")
 if(CMAKE_BUILD_TYPE STREQUAL "Debug")
     set(QUENMOOR_VERSION_FILE_FLAGS VS_FF_DEBUG)
 else()
