@@ -207,10 +207,9 @@ for arch in "${architectures[@]}"; do
     run_under_wine+=("$arch")
     status=0
     bash tests/windows/check_on_wine.sh "$arch" "build/${preset[$arch]}/wineprefix" "$exe" \
-        "$stage/$arch/quenmoor-update.task.xml" "$record_faq" "$record_portal" || status=$?
+        "$stage/$arch/quenmoor-update.task.xml" "build/${preset[$arch]}/quenmoor-facts.json" || status=$?
     case $status in
     0) ;;
-    77) echo "warning: the read-only profile case could not run on this machine (see above)" >&2 ;;
     *)
         echo "the $arch release failed its checks under Wine; nothing was packed" >&2
         exit 1
@@ -236,7 +235,7 @@ for arch in "${architectures[@]}"; do
     if [ "${QUENMOOR_MSI_CYCLE:-1}" = 0 ]; then
         :
     elif ! bash tests/windows/msi_cycle.sh "$arch" "build/${preset[$arch]}/msi-wineprefix" "$msi" \
-        "$record_faq" "$record_portal" "${other[@]}"; then
+        "build/${preset[$arch]}/quenmoor-facts.json" "${other[@]}"; then
         echo "the $arch MSI package failed its install cycle under Wine; no package was left" >&2
         rm -f "$package"/*.msi*
         exit 1

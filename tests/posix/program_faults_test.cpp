@@ -1,5 +1,8 @@
 // The built program against faults of the machine and hostile profiles: every run ends quietly
-// with status 0, and the profile is either untouched or correctly changed, byte for byte.
+// with status 0, and the profile is either untouched or correctly changed, byte for byte. The
+// ordinary program-level cases (line ends, encodings, the gate, a copy already there, read-only
+// and unreadable profiles) are the table in tests/scenarios, run natively and under Wine; here
+// are the ones that need a fault made, a memory bound measured or a rule of the POSIX layer.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,35 +60,20 @@ TEST_P(ProfileContentTest, UpdatedCorrectlyOrLeftAlone) {
     EXPECT_TRUE(StrayFiles().empty());
 }
 
-std::string Utf16Le(const std::string& ascii) {
-    std::string bytes = "\xFF\xFE";
-    for (const char c : ascii) {
-        bytes += c;
-        bytes += '\0';
-    }
-    return bytes;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Profiles, ProfileContentTest,
-    testing::Values(
-        ContentCase{"CRLF", [] { return StaleProfile(); }, true},
-        ContentCase{"LF", [] { return StaleProfile("\n"); }, true},
-        ContentCase{"Windows-1252 text",
-                    [] { return StaleProfile("\r\n", "DESCRICAO=Filial S\xE3o Jo\xE3o\r\n"); },
-                    true},
-        ContentCase{"UTF-8 with its mark",
-                    [] { return "\xEF\xBB\xBF" + StaleProfile("\r\n", "NOME=S\xC3\xA3o\r\n"); },
-                    true},
-        ContentCase{
-            "a 1 MB line",
-            [] { return StaleProfile("\r\n", "", "LOGO=" + std::string(1 << 20, 'Q') + "\r\n"); },
-            true},
-        // A NUL byte in a text profile most likely means UTF-16 without its mark: the profile
-        // layer will not rewrite what it cannot be sure to read right.
-        ContentCase{"NUL bytes",
-                    [] { return StaleProfile("\r\n", std::string("BIN=a\0b", 7) + "\r\n"); },
-                    false}),
+    testing::Values(ContentCase{"a 1 MB line",
+                                [] {
+                                    return StaleProfile(
+                                        "\r\n", "", "LOGO=" + std::string(1 << 20, 'Q') + "\r\n");
+                                },
+                                true},
+                    // A NUL byte in a text profile most likely means UTF-16 without its mark: the
+                    // profile layer will not rewrite what it cannot be sure to read right.
+                    ContentCase{
+                        "NUL bytes",
+                        [] { return StaleProfile("\r\n", std::string("BIN=a\0b", 7) + "\r\n"); },
+                        false}),
     [](const testing::TestParamInfo<ContentCase>& param) {
         std::string name;
         for (const char c : std::string(param.param.what)) {
@@ -93,13 +81,6 @@ INSTANTIATE_TEST_SUITE_P(
         }
         return name;
     });
-
-TEST_F(ProgramTest, Utf16LeProfileIsUpdatedInUtf16Le) {
-    const std::string before = Utf16Le(StaleProfile());
-    WriteBytes(Source(), before);
-    ExpectQuiet(Run());
-    EXPECT_EQ(ReadBytes(Source()), Utf16Le(Updated(StaleProfile())));
-}
 
 TEST_F(ProgramTest, TwentyMegabyteProfile) {
     // Many more keys per branch, as a profile grown over the years.
@@ -134,11 +115,6 @@ TEST_F(ProgramTest, TwentyMegabyteProfile) {
 TEST_F(ProgramTest, ReadOnlyProfileOrFolderIsLeftAsItIs) {
     const std::string before = StaleProfile();
     const std::pair<const char*, std::function<void(bool)>> faults[] = {
-        {"profile without write permission",
-         [](bool on) {
-             fs::permissions(Source(), on ? fs::perms::owner_read | fs::perms::group_read
-                                          : fs::perms::owner_read | fs::perms::owner_write);
-         }},
         {"immutable profile", [](bool on) { SetImmutable(Source(), on); }},
         {"immutable folder", [](bool on) { SetImmutable(Source().parent_path(), on); }}};
     for (const auto& [what, fault] : faults) {
@@ -159,7 +135,6 @@ TEST_F(ProgramTest, NothingUsableAtTheProfilePath) {
     const std::pair<const char*, std::function<void()>> occupants[] = {
         {"missing folder", [] { fs::remove_all(Source().parent_path()); }},
         {"no C:\\Ostrel at all", [] { fs::remove_all(DriveRoot() / "Ostrel"); }},
-        {"directory", [] { fs::create_directory(Source()); }},
         {"FIFO", [] { ASSERT_EQ(::mkfifo(Source().c_str(), 0600), 0); }},
         {"dangling link", [] { fs::create_symlink(Source().string() + ".gone", Source()); }},
         {"link loop", [] { fs::create_symlink(Source(), Source()); }}};
@@ -180,10 +155,8 @@ TEST_F(ProgramTest, NothingUsableAtTheProfilePath) {
 TEST_F(ProgramTest, WhateverIsAtTheTargetIsKept) {
     const std::string before = StaleProfile();
     const std::pair<const char*, std::function<void()>> occupants[] = {
-        {"file", [] { WriteBytes(Target(), "old copy"); }},
         {"folder", [] { fs::create_directory(Target()); }},
-        {"dangling link", [] { fs::create_symlink(Target().string() + ".gone", Target()); }},
-        {"missing folder", [] { fs::remove_all(Target().parent_path()); }}};
+        {"dangling link", [] { fs::create_symlink(Target().string() + ".gone", Target()); }}};
     for (const auto& [what, occupy] : occupants) {
         SetUp();
         WriteBytes(Source(), before);
@@ -193,9 +166,6 @@ TEST_F(ProgramTest, WhateverIsAtTheTargetIsKept) {
         EXPECT_EQ(ReadBytes(Source()), Updated(before)) << what;
         EXPECT_EQ(fs::symlink_status(Target()).type(), kept) << what;
         EXPECT_FALSE(fs::exists(Target().string() + ".gone")) << what;
-        if (kept == fs::file_type::regular) {
-            EXPECT_EQ(ReadBytes(Target()), "old copy");
-        }
     }
 }
 
