@@ -11,7 +11,7 @@ end with its status after.
 
 Usage: run_scenarios.py --facts FACTS --update PROGRAM --check PROGRAM (--drive DIR | --wine)
                         [--holder HOLD_PROFILE_EXE] [CASE...]
-  --facts   the build's quenmoor-facts.json: the links that fill {faq} and {portal}
+  --facts   the build's quenmoor-facts.json: the links that fill {faq}, {portal} and {FAQ}
   --drive   the folder that stands for C:\\ (the native build's drive root)
   --wine    start the programs through tests/windows/bin/wine in the prefix that WINEPREFIX
             names; C:\\ is its drive_c, the profile is compared in kernel32's layout, read-only
@@ -21,6 +21,7 @@ Exits 0 when no case failed (cases that this host cannot set up are listed as no
 one failed, 2 on a malformed case or call.
 """
 import argparse
+import difflib
 import json
 import os
 import re
@@ -76,7 +77,8 @@ def load_case(path, facts):
     status, _, case["line"] = fields["check"].partition(" ")
     case["status"], case["then"] = int(status), int(fields["then"])
     if case["setup"] not in SETUPS or case["copy"] not in COPIES:
-        raise ValueError(f"{path.name}: setup must be one of {sorted(SETUPS)}, copy one of {COPIES}")
+        raise ValueError(f"{path.name}: setup must be one of {sorted(SETUPS)},"
+                         f" copy one of {sorted(COPIES)}")
     if (case["before"] is None) != (case["setup"] in {"no-profile", "folder-at-profile"}):
         raise ValueError(f"{path.name}: a profile 'before' exactly when there is a profile")
     return case
@@ -119,6 +121,17 @@ def wine_layout(data):
     and the blank lines at the end that its rewrite may add or drop."""
     text = data[2:].decode("utf-16-le") if data.startswith(b"\xff\xfe") else data.decode("latin-1")
     return "\n".join(line.rstrip(" \t\r") for line in text.split("\n")).rstrip("\n")
+
+
+def differences(actual, expected):
+    """The lines that differ, each shown with its line end, '+' for the expected ones."""
+    def lines(data):
+        if data is None:
+            return ["(no file)"]
+        text = data.decode("utf-16-le") if data.startswith(b"\xff\xfe") else data.decode("latin-1")
+        return [repr(line) for line in text.splitlines(keepends=True)]
+    return "\n".join(difflib.unified_diff(lines(actual), lines(expected), "found", "expected",
+                                           lineterm="", n=0))
 
 
 class Level:
@@ -214,9 +227,11 @@ class Level:
         if checked.stdout != (case["line"] + end).encode() or checked.stderr:
             failures.append(f"check printed {checked.stdout!r} {checked.stderr!r},"
                             f" expected {case['line']!r}")
-        if snapshot(self.base) != before:
-            changed = sorted(set(before.items()) ^ set(snapshot(self.base).items()))
-            failures.append(f"the check changed the drive: {changed[:4]}")
+        after = snapshot(self.base)
+        if after != before:
+            changed = sorted(path for path in before.keys() | after.keys()
+                             if before.get(path) != after.get(path))
+            failures.append(f"the check changed the drive: {', '.join(changed)}")
         updated = self.run(self.update, ARGUMENTS if case["setup"] == "arguments" else ())
         if updated.returncode != 0 or updated.stdout or updated.stderr:
             failures.append(f"update: status {updated.returncode}, printed"
@@ -224,18 +239,20 @@ class Level:
         profile = read(self.source)
         if case["after"] is None:
             if profile != case["before"]:
-                failures.append(f"the profile changed: {profile!r}")
+                failures.append(f"the profile changed:\n{differences(profile, case['before'])}")
         elif profile is None or not self.same_profile(profile, case["after"]):
-            failures.append(f"profile after the update:\n  {profile!r}\nexpected:\n"
-                            f"  {case['after']!r}")
+            failures.append("the profile after the update differs:\n"
+                            + differences(profile, case["after"]))
         copy = {"same": profile, "kept": OLD_COPY, "absent": None}[case["copy"]]
         actual = self.target.read_bytes() if self.target.is_file() else None
         if actual != copy:
             failures.append(f"the copy holds {actual!r}, expected {case['copy']} ({copy!r})")
         expected_listing = set(before) | ({str(self.target.relative_to(self.base))}
                                           if case["copy"] == "same" else set())
-        if set(snapshot(self.base)) != expected_listing:
-            failures.append(f"files after the update: {sorted(snapshot(self.base))}")
+        listing = set(snapshot(self.base))
+        if listing != expected_listing:
+            failures.append(f"after the update, unexpected: {sorted(listing - expected_listing)},"
+                            f" missing: {sorted(expected_listing - listing)}")
         then = self.run(self.check).returncode
         if then != case["then"]:
             failures.append(f"check after the update: status {then}, expected {case['then']}")
