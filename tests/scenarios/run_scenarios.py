@@ -177,6 +177,8 @@ class Level:
             self.source.chmod(0o444)  # the POSIX layer's read-only attribute, root included
         elif setup == "read-only":
             # Wine running as root ignores permission bits; the immutable flag refuses root too.
+            if not shutil.which("chattr"):
+                raise NotRun("chattr is missing")
             made = subprocess.run(["chattr", "+i", str(self.source)], capture_output=True)
             try:
                 self.source.open("ab").close()
