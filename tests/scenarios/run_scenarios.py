@@ -28,6 +28,7 @@ import re
 import shutil
 import subprocess
 import sys
+import time
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
@@ -284,7 +285,7 @@ def main():
         print(f"malformed case: {error!r}", file=sys.stderr)
         return 2
     level = Level(args)
-    failed, not_run = [], []
+    failed, not_run, started = [], [], time.monotonic()
     try:
         for case in cases:
             try:
@@ -305,6 +306,7 @@ def main():
         level.fresh()
         shutil.rmtree(level.base)
     print(f"{len(cases) - len(failed) - len(not_run)} of {len(cases)} cases passed"
+          f" in {time.monotonic() - started:.1f} s"
           + (f"; failed: {', '.join(failed)}" if failed else "")
           + (f"; not run: {', '.join(not_run)}" if not_run else ""))
     return 1 if failed else 0
