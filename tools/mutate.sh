@@ -31,6 +31,8 @@ if [[ ${1:-} == --changed* ]]; then
     base=${1#--changed}
     base=${base#=}
     shift
+    [ -z "$base" ] || git rev-parse -q --verify "$base^{commit}" >/dev/null ||
+        { echo "--changed=$base: not a commit" >&2; exit 2; }
     if [ -z "$base" ]; then
         base=HEAD~1
         for branch in origin/main main; do
@@ -76,7 +78,7 @@ if len(olds) != len(news):
     sys.exit(f"{len(olds)} from lines but {len(news)} to lines")
 for old, new in zip(olds, news):
     if text.count(old) != 1:
-        sys.exit(f"the quoted text occurs {text.count(old)} times in the file, not once: {old.strip()}")
+        sys.exit(f"it holds the quoted text '{old.strip()}' {text.count(old)} times, not once")
     text = text.replace(old, new)
 open(path, "w", encoding="utf-8").write(text)
 PY
@@ -156,7 +158,7 @@ for build in $builds; do
         begin=$SECONDS
         if ! reason=$(apply "$file" "$from" "$to" 2>&1); then
             # The sources moved on (a reworded line, a renamed file): this entry needs updating.
-            verdict="STALE: $file: $reason; update the entry in $catalogue"
+            verdict="STALE: $file: $reason (update the entry in $catalogue)"
             stale=$((stale + 1))
         elif ! (cd "$copy" && timeout 600 cmake --build --preset "$preset" --target $(targets_of "$tests") \
             >"$root/build/mutation/last-build.log" 2>&1); then
@@ -174,12 +176,14 @@ for build in $builds; do
             killed=$((killed + 1))
         fi
         [ ! -e "$file" ] || cp "$file" "$copy/$file"
-        printf '%-32s %3ss  %s\n       ran only: %s (GTEST_FILTER=%s)\n' \
-            "$id" $((SECONDS - begin)) "$verdict" "$tests" "$filter"
+        printf '%-32s %3ss  %s\n' "$id" $((SECONDS - begin)) "$verdict"
+        [[ $verdict == STALE* || $verdict == BROKEN ]] ||
+            printf '       ran only: %s (GTEST_FILTER=%s)\n' "$tests" "$filter"
     done
     # Back to the unchanged sources in this build too.
     (cd "$copy" && cmake --build --preset "$preset" >/dev/null)
 done
 
+[ $((killed + survived + broken + stale)) -gt 0 ] || echo "no fault of $catalogue was chosen"
 echo "== $killed killed, $survived survived, $broken not building, $stale stale, $((SECONDS - started)) s"
 [ "$survived" -eq 0 ] && [ "$broken" -eq 0 ] && [ "$stale" -eq 0 ]
