@@ -17,10 +17,8 @@ done
 
 # A throwaway Wine prefix inside the build tree; one wineserver serves every case and is stopped
 # at the end.
-export WINEPREFIX="$PWD/build/windows-bench/wineprefix" WINEDEBUG=-all
-export PATH="$PWD/tests/windows/bin:$PATH"  # the Wine loader that fits the prefix
-export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-unset DISPLAY WAYLAND_DISPLAY
+source tests/windows/wine_env.sh
+use_wine_prefix x64 build/windows-bench/wineprefix
 wineboot --init >/dev/null 2>&1
 wineserver --kill || true
 wineserver --persistent

@@ -14,6 +14,8 @@
 #              1.0.0.1 would install beside 1.0.0.0
 #   PUBLISHER  the maker that Add/Remove Programs shows (the programs' CompanyName)
 #   OUTPUT     the .msi to write; on any failure nothing is left there
+# QUENMOOR_FACTS names the build's quenmoor-facts.json (cmake/ReleaseFacts.cmake), which gives the
+# product's name, the task's name, the upgrade codes and the shipped programs.
 # Options:
 #   --test-build=WORD   a build not to deploy: Add/Remove Programs shows "Quenmoor Update (WORD)"
 #   --help-link=URL     the support link Add/Remove Programs offers (ARPHELPLINK)
@@ -68,11 +70,19 @@ fi
     fail "version $version: Windows Installer ignores the fourth number, so this package would install beside ${version%.*}.0; raise the third"
 [ -n "$publisher" ] || fail "no publisher"
 
-# The scheduled task, in a Task Scheduler folder of its own.
-task_name='\Quenmoor\Quenmoor update'
-# Fixed for ever: Windows Installer finds the installed product to upgrade by them.
-declare -A upgrade_code=([x86]=7C4D2E61-3B0A-4F8E-9D15-6A2C8B3E0F41 [x64]=2E9B5A73-C61D-4A07-8F3E-B4D0C9152A68)
-namespace=5B1F0C2A-8E47-4D93-A6C1-3F9E7D20B854 # of the name-based codes below
+[ -f "${QUENMOOR_FACTS:-}" ] || fail "QUENMOOR_FACTS must name the build's quenmoor-facts.json"
+facts() { python3 "$here/facts.py" "$QUENMOOR_FACTS" "$@"; }
+task_name=$(facts task_name)
+product_name=$(facts product_name)
+namespace=$(facts code_namespace) # of the name-based codes below
+declare -A upgrade_code
+for code_arch in x86 x64; do
+    upgrade_code[$code_arch]=$(facts "upgrade_codes.$code_arch")
+done
+# The programs that packaging/quenmoor-update.wxs installs, each a component of its own with a
+# short name below: a program added to the release needs both before it can ship here.
+[ "$(facts programs | paste -sd' ')" = "quenmoor-update quenmoor-check" ] ||
+    fail "the release ships $(facts programs | paste -sd' '), but $wxs installs quenmoor-update and quenmoor-check"
 case $arch in
 x86) other=x64 template="Intel;1033" program_files=ProgramFilesFolder system=SystemFolder win64=no ;;
 x64) other=x86 template="x64;1033" program_files=ProgramFiles64Folder system=System64Folder win64=yes ;;
@@ -132,7 +142,7 @@ files_sum=$(cd "$work/files" && sha256sum -- * | sha256sum | cut -c1-64)
 # wixl takes the files' paths relative to the folder it runs in.
 (cd "$work/files" && TZ=UTC wixl --arch "$arch" -o ../package.msi \
     -D "Arch=$arch" -D "Version=$version" -D "Manufacturer=$publisher" -D "TaskName=$task_name" \
-    -D "ProductName=Quenmoor Update${test_build:+ ($test_build)}" \
+    -D "ProductName=$product_name${test_build:+ ($test_build)}" \
     -D "ProductCode=$product_code" -D "UpgradeCode=${upgrade_code[$arch]}" -D "OtherUpgradeCode=${upgrade_code[$other]}" \
     -D "ProgramFilesFolder=$program_files" -D "SystemFolder=$system" -D "Win64=$win64" \
     -D "ProgramComponent=$program_component" -D "TaskComponent=$task_component" \
@@ -158,9 +168,9 @@ fi
 # (package code, times).
 sql() { printf '%s' "${1//\'/\'\'}"; } # a value inside single quotes
 queries=(-q "INSERT INTO LaunchCondition (Condition, Description) VALUES
-    ('Installed OR VersionNT >= 601', 'Quenmoor Update needs Windows 7 or later.')"
+    ('Installed OR VersionNT >= 601', '$(sql "$product_name") needs Windows 7 or later.')"
     -q "INSERT INTO LaunchCondition (Condition, Description) VALUES
-    ('Installed OR NOT OTHER_ARCHITECTURE_INSTALLED', 'Quenmoor Update for $other is installed. Remove it first: both would run the same task.')"
+    ('Installed OR NOT OTHER_ARCHITECTURE_INSTALLED', '$(sql "$product_name") for $other is installed. Remove it first: both would run the same task.')"
     # The programs keep version 1.0.0.0 while their links change; an installed build of the same
     # version (another product code) is replaced like an older one (VersionMaxInclusive 512).
     # (Attributes is part of the row's key, which cannot be updated in place.)
@@ -193,13 +203,13 @@ if [ "$arch" = x86 ]; then
         -q "UPDATE Component SET Condition = 'VersionNT64' WHERE Component = 'TaskDefinitionWow64'")
 fi
 msibuild "$work/package.msi" "${queries[@]}" \
-    -s "Quenmoor Update${test_build:+ ($test_build)} $version ($arch)" "$publisher" "$template" "{$package_code}" ||
+    -s "$product_name${test_build:+ ($test_build)} $version ($arch)" "$publisher" "$template" "{$package_code}" ||
     fail "msibuild could not complete the package"
 python3 "$here/msi_stamp_times.py" "$work/package.msi" "$SOURCE_DATE_EPOCH" ||
     fail "could not set the package's summary times"
 
 bash "$here/check-msi.sh" "$work/package.msi" "$arch" "$version" "$publisher" \
-    "Quenmoor Update${test_build:+ ($test_build)}" "$help_link" ||
+    "$product_name${test_build:+ ($test_build)}" "$help_link" ||
     fail "the package failed its check (above); nothing was written to $output"
 if $fail_after_task; then
     # cmd.exe of the package's architecture ends with status 1 after the task's registration,

@@ -4,8 +4,10 @@
 # and deleted on removal, in the right places of the installation script, the upgrade rules and
 # the summary information. Every failed check is named; the status is 1 when any failed.
 # Usage: check-msi.sh PACKAGE x86|x64 VERSION PUBLISHER [PRODUCT_NAME [HELP_LINK]]
-#   PRODUCT_NAME  what Add/Remove Programs shows, "Quenmoor Update" unless told
+#   PRODUCT_NAME  what Add/Remove Programs shows, the facts' product name unless told
 #   HELP_LINK     the support link it offers, none unless told
+# QUENMOOR_FACTS names the build's quenmoor-facts.json (cmake/ReleaseFacts.cmake), which gives the
+# product's and the task's names and the upgrade codes.
 # SOURCE_DATE_EPOCH, when set, must be the package's creation and last-save time.
 set -euo pipefail
 
@@ -13,15 +15,24 @@ if [ "$#" -lt 4 ] || [ "$#" -gt 6 ]; then
     echo "usage: $0 PACKAGE x86|x64 VERSION PUBLISHER [PRODUCT_NAME [HELP_LINK]]" >&2
     exit 2
 fi
-package=$1 arch=$2 version=$3 publisher=$4 product_name=${5:-Quenmoor Update} help_link=${6:-}
+[ -f "${QUENMOOR_FACTS:-}" ] || {
+    echo "QUENMOOR_FACTS must name the build's quenmoor-facts.json" >&2
+    exit 2
+}
+facts() { python3 "$(dirname "$0")/facts.py" "$QUENMOOR_FACTS" "$@"; }
+base_name=$(facts product_name)
+package=$1 arch=$2 version=$3 publisher=$4 product_name=${5:-$base_name} help_link=${6:-}
 failures=0
 fail() {
     echo "FAIL ($package): $*" >&2
     failures=$((failures + 1))
 }
 
-# Fixed for ever (tools/build-msi.sh): Windows Installer finds the installed product by them.
-declare -A upgrade_codes=([x86]="{7C4D2E61-3B0A-4F8E-9D15-6A2C8B3E0F41}" [x64]="{2E9B5A73-C61D-4A07-8F3E-B4D0C9152A68}")
+# Fixed for ever: Windows Installer finds the installed product by them.
+declare -A upgrade_codes
+for code_arch in x86 x64; do
+    upgrade_codes[$code_arch]="{$(facts "upgrade_codes.$code_arch")}"
+done
 case $arch in
 x86) other=x64 template="Intel;1033" program_files=ProgramFilesFolder system=SystemFolder component_bits=0 ;;
 x64) other=x86 template="x64;1033" program_files=ProgramFiles64Folder system=System64Folder component_bits=256 ;;
@@ -64,7 +75,7 @@ expect_order() { # ACTION... in the order the installation runs them
     done
 }
 
-task='\Quenmoor\Quenmoor update'
+task=$(facts task_name)
 expect_row Property "name shown by Add/Remove Programs" ProductName "$product_name"
 expect_row Property "publisher shown by Add/Remove Programs" Manufacturer "$publisher"
 expect_row Property "contact shown by Add/Remove Programs" ARPCONTACT "$publisher"
@@ -134,14 +145,14 @@ expect_row Upgrade "older versions and other builds of this one are upgraded" "$
     "$version" "" 513 "" WIX_UPGRADE_DETECTED
 expect_row Upgrade "newer versions are detected" "$upgrade_code" "$version" "" "" 2 "" WIX_DOWNGRADE_DETECTED
 expect_row LaunchCondition "a downgrade is refused" "NOT WIX_DOWNGRADE_DETECTED" \
-    "A newer version of Quenmoor Update is already installed. Remove it first to install this one."
+    "A newer version of $base_name is already installed. Remove it first to install this one."
 expect_row LaunchCondition "Windows 7 or later" "Installed OR VersionNT >= 601" \
-    "Quenmoor Update needs Windows 7 or later."
+    "$base_name needs Windows 7 or later."
 expect_row Upgrade "the other architecture's package is detected" "${upgrade_codes[$other]}" 0.0.0 "" "" 258 "" \
     OTHER_ARCHITECTURE_INSTALLED
 expect_row LaunchCondition "not beside the other architecture's package" \
     "Installed OR NOT OTHER_ARCHITECTURE_INSTALLED" \
-    "Quenmoor Update for $other is installed. Remove it first: both would run the same task."
+    "$base_name for $other is installed. Remove it first: both would run the same task."
 
 summary=$(TZ=UTC msiinfo suminfo "$package")
 grep -qxF "Template: $template" <<<"$summary" || fail "summary: platform is not $template"

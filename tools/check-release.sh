@@ -140,14 +140,18 @@ expect_package "$work/first" quenmoor-update-1.0.0.0-unconfigured-testsigned-not
 signed="$work/signed"
 mkdir "$signed"
 unzip -q "$work"/first/build/package/*.zip -d "$signed"
-for program in {x86,x64}/{quenmoor-update,quenmoor-check}.exe; do
+# The shipped programs and their descriptions, as the clone's build wrote them down.
+export QUENMOOR_FACTS="$PWD/$work/first/build/windows-release/quenmoor-facts.json"
+facts() { python3 tools/facts.py "$QUENMOOR_FACTS" "$@"; }
+mapfile -t programs < <(facts programs)
+for program in "${programs[@]/#/x86/}" "${programs[@]/#/x64/}"; do
+    description=$(facts description "${program#*/}")
+    program+=.exe
     exe=$(echo "$signed"/*/"$program")
     if ! osslsigncode verify -in "$exe" -CAfile "$key/selfsigned.pem" >"$exe.verify" 2>&1; then
         cat "$exe.verify"
         fail "the signature of $program does not verify"
     fi
-    description="Quenmoor profile check"
-    [[ $program == */quenmoor-update.exe ]] && description="Quenmoor profile updater"
     grep -qx $'\tText description: '"$description" "$exe.verify" ||
         fail "$program is not signed under its own description '$description'"
     osslsigncode remove-signature -in "$exe" -out "$exe.stripped" >/dev/null
@@ -208,6 +212,8 @@ for signed_file in "$configured"/*/*/*.exe "$work"/first/build/package/*.msi; do
         fail "${signed_file##*/} has no valid signature with a time stamp"
     }
 done
+# The upgrade code is written out here on purpose, beside the facts file's: changed, it would
+# leave every installed copy behind.
 for line in "Commit: *$commit\$" "FAQ link: *https://help.quenmoor-check.net/faq/\$" \
     "Portal link: *https://portal.quenmoor-check.net/?h=%hash%&u=%user%\$" \
     "Signed by: *O=Ostrel,CN=Quenmoor CI issued\$" "Time stamp: *applied by " \

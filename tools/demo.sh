@@ -55,8 +55,8 @@ show_run build/demo/drive_c build/demo/app/quenmoor-update
 echo
 echo "######## Windows build under Wine (C:\\ is build/demo/wineprefix/drive_c)"
 echo "(Wine's profile functions rewrite the file in their own layout: CRLF, no blank lines)"
-export WINEPREFIX="$PWD/build/demo/wineprefix" WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+source tests/windows/wine_env.sh
+use_wine_prefix x64 build/demo/wineprefix
 trap 'bash tests/windows/wine_prefix.sh stop' EXIT
 bash tests/windows/wine_prefix.sh start
 show_run "$WINEPREFIX/drive_c" tests/windows/bin/wine build/windows-release/app/quenmoor-update.exe

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Mutation testing: applies each fault of tests/mutation/catalogue.txt, one at a time, to a copy of
 # the sources (build/mutation/src), rebuilds that copy incrementally, runs the test programs the
-# fault's entry names and reports it killed (a test failed) or survived. Exits non-zero when a
-# fault survives or does not build, or when the unchanged copy fails its tests.
+# fault's entry names and reports it killed (a test failed) or survived. An entry whose quoted
+# text its file no longer holds (a reworded line) is reported stale and the run goes on. Exits
+# non-zero when a fault survives, is stale or does not build, or when the unchanged copy fails
+# its tests.
 #
-# Usage: tools/mutate.sh [--native | --windows | --all] [ID...]
+# Usage: tools/mutate.sh [--native | --windows | --all] [--changed[=BASE]] [ID...]
 #   --native   the faults built natively (the default)
 #   --windows  the faults built with mingw-w64, their tests run under Wine
 #   --all      both
+#   --changed  only the faults in files that differ between BASE and the working tree (committed
+#              since BASE, uncommitted or new); BASE is a commit, by default where HEAD left
+#              origin/main, or main when there is no origin/main, or else HEAD~1
 #   ID...      only these faults
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,6 +26,26 @@ case "${1:-}" in
 --windows) builds=windows; shift ;;
 --all) builds="native windows"; shift ;;
 esac
+changed=""
+if [[ ${1:-} == --changed* ]]; then
+    base=${1#--changed}
+    base=${base#=}
+    shift
+    [ -z "$base" ] || git rev-parse -q --verify "$base^{commit}" >/dev/null ||
+        { echo "--changed=$base: not a commit" >&2; exit 2; }
+    if [ -z "$base" ]; then
+        base=HEAD~1
+        for branch in origin/main main; do
+            if git rev-parse -q --verify "$branch^{commit}" >/dev/null; then
+                base=$(git merge-base "$branch" HEAD)
+                break
+            fi
+        done
+    fi
+    # Every path of the change, one a line, framed by newlines for an exact match.
+    changed=$'\n'$(git diff --name-only "$base" -- && git ls-files --others --exclude-standard)$'\n'
+    echo "== faults in the files changed since $(git rev-parse --short "$base")"
+fi
 only=" $* "
 
 preset_of() { [ "$1" = native ] && echo debug || echo windows-debug; }
@@ -41,18 +66,19 @@ entries() {
 }
 
 # Replaces the one occurrence of FROM in FILE of the copy by TO; for a fault of several edits,
-# each FROM by its TO in turn.
+# each FROM by its TO in turn. Says why and exits 1 when the entry does not fit the file.
 apply() {
+    [ -f "$1" ] || { echo "the file does not exist" >&2; return 1; }
     python3 - "$copy/$1" "$2" "$3" <<'PY'
 import sys
 path, olds, news = sys.argv[1:]
 text = open(path, encoding="utf-8").read()
 olds, news = olds.split("\x1f"), news.split("\x1f")
 if len(olds) != len(news):
-    sys.exit(f"{path}: {len(olds)} from lines but {len(news)} to lines")
+    sys.exit(f"{len(olds)} from lines but {len(news)} to lines")
 for old, new in zip(olds, news):
     if text.count(old) != 1:
-        sys.exit(f"{path}: the text to replace occurs {text.count(old)} times: {old}")
+        sys.exit(f"it holds the quoted text '{old.strip()}' {text.count(old)} times, not once")
     text = text.replace(old, new)
 open(path, "w", encoding="utf-8").write(text)
 PY
@@ -108,11 +134,16 @@ git ls-files -co --exclude-standard | while IFS= read -r file; do
     fi
 done
 started=$SECONDS
-survived=0 killed=0 broken=0
+survived=0 killed=0 broken=0 stale=0
 
 for build in $builds; do
     preset=$(preset_of "$build")
-    mapfile -t mutants < <(entries | awk -F'\t' -v b="$build" '$2 == b')
+    mutants=()
+    while IFS= read -r entry; do
+        IFS=$'\t' read -r id _ file _ <<<"$entry"
+        { [ "$only" = "  " ] || [[ $only == *" $id "* ]]; } &&
+            { [ -z "$changed" ] || [[ $changed == *$'\n'"$file"$'\n'* ]]; } && mutants+=("$entry")
+    done < <(entries | awk -F'\t' -v b="$build" '$2 == b')
     [ ${#mutants[@]} -gt 0 ] || continue
     all_tests=$(printf '%s\n' "${mutants[@]}" | cut -f4 | tr ',' '\n' | sort -u | paste -sd,)
     echo "== $build: ${#mutants[@]} faults; baseline build and tests ($all_tests)"
@@ -124,14 +155,14 @@ for build in $builds; do
     fi
     for entry in "${mutants[@]}"; do
         IFS=$'\t' read -r id _ file tests filter from to <<<"$entry"
-        [ "$only" = "  " ] || [[ $only == *" $id "* ]] || continue
         begin=$SECONDS
-        if ! apply "$file" "$from" "$to"; then
-            verdict=BROKEN
-            broken=$((broken + 1))
+        if ! reason=$(apply "$file" "$from" "$to" 2>&1); then
+            # The sources moved on (a reworded line, a renamed file): this entry needs updating.
+            verdict="STALE: $file: $reason (update the entry in $catalogue)"
+            stale=$((stale + 1))
         elif ! (cd "$copy" && timeout 600 cmake --build --preset "$preset" --target $(targets_of "$tests") \
             >"$root/build/mutation/last-build.log" 2>&1); then
-            # A fault that does not apply or compile proves nothing: its entry needs fixing.
+            # A fault that does not compile proves nothing: its entry needs fixing.
             verdict=BROKEN
             broken=$((broken + 1))
             grep -m3 'error' build/mutation/last-build.log >&2 || true
@@ -144,13 +175,15 @@ for build in $builds; do
                 build/mutation/last-test.log | sed -E 's/^\[  FAILED  \] //; s/^[0-9]+ - //')"
             killed=$((killed + 1))
         fi
-        cp "$file" "$copy/$file"
-        printf '%-32s %3ss  %s\n       ran only: %s (GTEST_FILTER=%s)\n' \
-            "$id" $((SECONDS - begin)) "$verdict" "$tests" "$filter"
+        [ ! -e "$file" ] || cp "$file" "$copy/$file"
+        printf '%-32s %3ss  %s\n' "$id" $((SECONDS - begin)) "$verdict"
+        [[ $verdict == STALE* || $verdict == BROKEN ]] ||
+            printf '       ran only: %s (GTEST_FILTER=%s)\n' "$tests" "$filter"
     done
     # Back to the unchanged sources in this build too.
     (cd "$copy" && cmake --build --preset "$preset" >/dev/null)
 done
 
-echo "== $killed killed, $survived survived, $broken not building, $((SECONDS - started)) s"
-[ "$survived" -eq 0 ] && [ "$broken" -eq 0 ]
+[ $((killed + survived + broken + stale)) -gt 0 ] || echo "no fault of $catalogue was chosen"
+echo "== $killed killed, $survived survived, $broken not building, $stale stale, $((SECONDS - started)) s"
+[ "$survived" -eq 0 ] && [ "$broken" -eq 0 ] && [ "$stale" -eq 0 ]

@@ -47,18 +47,20 @@ for arch in "${architectures[@]}"; do
     cmake --build --preset "${preset[$arch]}" >/dev/null
 done
 
-cache_value() { sed -n "s/^$2:[A-Z]*=//p" "build/${preset[$1]}/CMakeCache.txt"; }
-for setting in CMAKE_PROJECT_VERSION QUENMOOR_FAQ_HOST QUENMOOR_PORTAL_HOST QUENMOOR_PUBLISHER; do
-    if [ "$(cache_value x86 "$setting")" != "$(cache_value x64 "$setting")" ]; then
-        echo "the two builds differ in $setting; configure both alike" >&2
+# The release's facts as each build's configuration wrote them (cmake/ReleaseFacts.cmake).
+facts() { python3 tools/facts.py "build/${preset[$1]}/quenmoor-facts.json" "${@:2}"; }
+for fact in version faq_link portal_link publisher programs; do
+    if [ "$(facts x86 "$fact")" != "$(facts x64 "$fact")" ]; then
+        echo "the two builds differ in $fact; configure both alike" >&2
         exit 1
     fi
 done
-version=$(cache_value x64 CMAKE_PROJECT_VERSION)
-faq_host=$(cache_value x64 QUENMOOR_FAQ_HOST)
-portal_host=$(cache_value x64 QUENMOOR_PORTAL_HOST)
-faq="https://$faq_host/faq/"
-portal="https://$portal_host/?h=%hash%&u=%user%"
+version=$(facts x64 version)
+faq_host=$(facts x64 faq_host)
+portal_host=$(facts x64 portal_host)
+faq=$(facts x64 faq_link)
+portal=$(facts x64 portal_link)
+mapfile -t programs < <(facts x64 programs)
 echo "quenmoor-update $version"
 echo "  FAQ link:    $faq"
 echo "  portal link: $portal"
@@ -71,7 +73,7 @@ if [ -n "$(git status --porcelain --untracked-files=no 2>/dev/null)" ]; then
     commit+=" with uncommitted changes"
 fi
 
-publisher=$(cache_value x64 QUENMOOR_PUBLISHER)
+publisher=$(facts x64 publisher)
 CERTIFICATE_SUBJECT="" CERTIFICATE_ISSUER="" CERTIFICATE_SHA1="" timestamped=no
 if [ -n "${QUENMOOR_SIGN_PKCS12:-}" ]; then
     read_signing_certificate "$QUENMOOR_SIGN_PKCS12" < <(printf '%s' "${QUENMOOR_SIGN_PASSWORD:-}") || {
@@ -117,7 +119,9 @@ done
 bash tools/third-party-notices.sh | crlf >"$stage/THIRD-PARTY-NOTICES.txt"
 for arch in "${architectures[@]}"; do
     mkdir "$stage/$arch"
-    cp "build/${preset[$arch]}/app/"{quenmoor-update,quenmoor-check}.exe "$stage/$arch/"
+    for program in "${programs[@]}"; do
+        cp "build/${preset[$arch]}/app/$program.exe" "$stage/$arch/"
+    done
     # Task Scheduler writes its definitions as UTF-16 with a byte-order mark and CRLF line ends;
     # shipped the same way, the file suits every schtasks that reads them.
     { printf '\xff\xfe' && sed "s|<Author>[^<]*</Author>|<Author>${publisher//|/\\|}</Author>|" \
@@ -136,8 +140,9 @@ if [ -n "${QUENMOOR_SIGN_PKCS12:-}" ]; then
     [ -z "${QUENMOOR_SIGN_TIMESTAMP_URL:-}" ] || timestamp=(-ts "$QUENMOOR_SIGN_TIMESTAMP_URL")
     # Each program under its own description, the one its version record carries.
     for arch in "${architectures[@]}"; do
-        sign "$stage/$arch/quenmoor-update.exe" "$(cache_value "$arch" CMAKE_PROJECT_DESCRIPTION)"
-        sign "$stage/$arch/quenmoor-check.exe" "Quenmoor profile check"
+        for program in "${programs[@]}"; do
+            sign "$stage/$arch/$program.exe" "$(facts "$arch" description "$program")"
+        done
     done
     echo "signed the programs as $CERTIFICATE_SUBJECT (SHA-1 $CERTIFICATE_SHA1)"
 else
@@ -168,8 +173,7 @@ package_version() { dpkg-query -W -f='${Version}' "$1" 2>/dev/null || echo "not 
         echo "osslsigncode:   not used"
     fi
     for arch in "${architectures[@]}"; do
-        compiler=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' \
-            "build/${preset[$arch]}"/CMakeFiles/*/CMakeCXXCompiler.cmake)
+        compiler=$(facts "$arch" cxx_compiler)
         compiler_package=$(dpkg-query -S "$compiler" 2>/dev/null | cut -d: -f1 | head -1)
         echo "Compiler $arch:   $(basename "$compiler"), $compiler_package $(package_version "$compiler_package")"
     done
@@ -194,7 +198,7 @@ echo "32-bit Wine on this host: $x86_wine"
 run_under_wine=()
 for arch in "${architectures[@]}"; do
     for exe in "$stage/$arch"/*.exe; do
-        cmake -D "OBJDUMP=$(cache_value "$arch" CMAKE_OBJDUMP)" -D "PROGRAM=$exe" -D "ARCH=$arch" \
+        cmake -D "OBJDUMP=$(facts "$arch" objdump)" -D "PROGRAM=$exe" -D "ARCH=$arch" \
             -D NOTE=docs/DEPLOYMENT.md -P tests/windows/check_pe_headers.cmake
         built_in=$(strings -el "$exe" | grep '^https://' | LC_ALL=C sort)
         if [ "$built_in" != "$(printf '%s\n' "$record_faq" "$record_portal" | LC_ALL=C sort)" ]; then
@@ -223,6 +227,8 @@ echo "RELEASE.txt names the links built into every program and written under Win
 # the files as they ship, signed like the programs, then installed, upgraded and removed under
 # Wine (tests/windows/msi_cycle.sh; QUENMOOR_MSI_CYCLE=0 leaves the cycle out).
 for arch in "${architectures[@]}"; do
+    # The package's codes and names (tools/build-msi.sh, tools/check-msi.sh, the cycle).
+    export QUENMOOR_FACTS="$PWD/build/${preset[$arch]}/quenmoor-facts.json"
     msi="$package/$name-$arch.msi"
     bash tools/build-msi.sh "${test_build[@]}" --help-link="$faq" "$arch" "$stage/$arch/quenmoor-update.exe" \
         "$stage/$arch/quenmoor-update.task.xml" "$stage/Test-QuenmoorFolders.ps1" "$version" "$publisher" "$msi" ||
@@ -254,8 +260,9 @@ done
     cd "$stage"
     files=(DEPLOYMENT.txt RELEASE.txt THIRD-PARTY-NOTICES.txt Test-QuenmoorFolders.ps1)
     files+=("${monitoring_scripts[@]/#/monitoring/}")
+    mapfile -t shipped < <(printf '%s\n' "${programs[@]/%/.exe}" quenmoor-update.task.xml | LC_ALL=C sort)
     for arch in "${architectures[@]}"; do
-        files+=("$arch/quenmoor-check.exe" "$arch/quenmoor-update.exe" "$arch/quenmoor-update.task.xml")
+        files+=("${shipped[@]/#/$arch/}")
     done
     sha256sum "${files[@]}" | crlf >SHA256SUMS
     files+=(SHA256SUMS)

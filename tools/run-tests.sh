@@ -13,23 +13,23 @@ step() { printf '\n=== %s (%s)\n' "$1" "$(date +%T)"; }
 step "clang-format"
 git ls-files -- "*.cpp" "*.h" | xargs clang-format --dry-run --Werror
 
-for preset in debug sanitizers windows-debug windows-x86-debug; do
-    step "build: $preset"
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset"
-    step "tests: $preset"
-    if [ "$preset" = windows-x86-debug ]; then
+# Each build and its tests as a workflow preset of CMakePresets.json (configure, build, test);
+# "quick" is the native debug build, the contributor's tier.
+for workflow in quick sanitizers windows-debug windows-x86-debug; do
+    step "build and tests: $workflow"
+    if [ "$workflow" = windows-x86-debug ]; then
         # Natively, or under qemu-i386 where the kernel runs no 32-bit programs; the install
         # step put the emulator in place, so "cannot run" is a failure here, never a skip.
         x86_wine=$(bash tests/windows/host_runs_32bit.sh)
         echo "32-bit Wine on this host: $x86_wine"
     fi
-    ctest --preset "$preset"
+    cmake --workflow --preset "$workflow"
 done
 
 step "mutation testing: native faults"
-# Plants each native fault of tests/mutation/catalogue.txt in a copy of the sources and fails when
-# one survives; docs/mutation-testing.md says how to run the Windows faults too.
+# Plants every native fault of tests/mutation/catalogue.txt in a copy of the sources and fails
+# when one survives or no longer fits its file; docs/mutation-testing.md says how to run the
+# Windows faults too, or only the faults of the files a change touched.
 bash tools/mutate.sh
 
 step "release: reproducible, signed, checked, packed"

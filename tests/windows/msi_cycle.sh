@@ -25,6 +25,7 @@
 #   FACTS          the build's quenmoor-facts.json, whose links the installed programs must write
 #   OTHER_PACKAGE  the other architecture's package; only a 64-bit prefix takes both, so
 #                  tools/package.sh gives the x86 package to the x64 cycle
+# QUENMOOR_FACTS names the build's quenmoor-facts.json, as for tools/build-msi.sh.
 # Exits 0 when every check passed, 1 when one failed.
 set -euo pipefail
 
@@ -90,7 +91,7 @@ folder="$drive/Program Files/Quenmoor Update"
 program_path='C:\Program Files\Quenmoor Update\quenmoor-update.exe'
 tasks="$drive/windows/system32/tasks"
 # The task's folder stays when its last task is deleted, as in Task Scheduler.
-task_name='\Quenmoor\Quenmoor update'
+task_name=$(python3 "$root/tools/facts.py" "${QUENMOOR_FACTS:?must name the quenmoor-facts.json of the build}" task_name)
 # The task files of the project's name, as paths below the Tasks folder.
 registered_tasks() { (cd "$tasks" && find . -type f -path "*Quenmoor*" | sed 's|^\./|\\|; s|/|\\|g' | sort); }
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'

@@ -1,14 +1,26 @@
-# Sourced by the scripts that run a shipped Windows program under Wine: the settings of one
-# architecture's prefix (a 32-bit prefix for x86, as on 32-bit Windows), with Wine started
-# through bin/ beside this file.
-# Usage: use_wine_prefix x86|x64 PREFIX
+# The Wine settings of every script that starts Wine, defined here once (the CTest runs get the
+# same from tests/CMakeLists.txt): Wine started through bin/ beside this file, no debug output,
+# no Mono or Gecko installer prompt, no desktop menu entries and no display to open a window on.
+wine_env_bin="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/bin"
+
+use_wine() {
+    case ":$PATH:" in
+    *":$wine_env_bin:"*) ;;
+    *) export PATH="$wine_env_bin:$PATH" ;;
+    esac
+    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+    unset DISPLAY WAYLAND_DISPLAY
+}
+
+# The same in one architecture's prefix (a 32-bit prefix for x86, as on 32-bit Windows).
+# Usage: use_wine_prefix x86|x64|win32|win64 PREFIX
 use_wine_prefix() {
-    PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/bin:$PATH"
-    export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+    use_wine
+    export WINEPREFIX
     WINEPREFIX=$(realpath -m "$2")
     case $1 in
-    x86) export WINEARCH=win32 ;;
-    x64) export WINEARCH=win64 ;;
+    x86 | win32) export WINEARCH=win32 ;;
+    x64 | win64) export WINEARCH=win64 ;;
     *)
         echo "unknown architecture $1" >&2
         exit 2

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Prepares the Wine prefix that the Windows tests run in and keeps one wineserver running for
-# them all, or stops it again. WINEPREFIX and the other Wine variables come from the environment.
+# them all, or stops it again. WINEPREFIX and WINEARCH come from the environment.
 # Usage: wine_prefix.sh make|start|stop
 #   make   makes the prefix unless it is complete and made by this Wine
 #   start  the same, then starts the one wineserver
@@ -8,10 +8,10 @@
 set -euo pipefail
 
 : "${WINEPREFIX:?WINEPREFIX must name the prefix folder}"
-# Wine must never open a window or wait for someone to click one away.
-unset DISPLAY WAYLAND_DISPLAY
-# wine and wineboot start the loader that fits the prefix.
-PATH="$(cd "$(dirname "$0")" && pwd)/bin:$PATH"
+# Wine must never open a window or wait for someone to click one away, and wine and wineboot
+# start the loader that fits the prefix.
+source "$(dirname "$0")/wine_env.sh"
+use_wine
 
 make() {
     local ready="$WINEPREFIX/.quenmoor-prefix-ready"

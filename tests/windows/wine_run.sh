@@ -5,10 +5,9 @@
 # Usage: wine_run.sh PREFIX win32|win64 PROGRAM [ARGUMENT...]
 set -euo pipefail
 
-export PATH="$(dirname "$0")/bin:$PATH"
-export WINEPREFIX=$1 WINEARCH=$2 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+here=$(dirname "$0")
+source "$here/wine_env.sh"
+use_wine_prefix "$2" "$1"
 shift 2
-bash "$(dirname "$0")/wine_prefix.sh" make
-unset DISPLAY WAYLAND_DISPLAY
+bash "$here/wine_prefix.sh" make
 exec wine "$@"
