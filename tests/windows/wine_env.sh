@@ -1,14 +1,18 @@
-# The Wine settings of every script that starts Wine, defined here once (the CTest runs get the
-# same from tests/CMakeLists.txt): Wine started through bin/ beside this file, no debug output,
-# no Mono or Gecko installer prompt, no desktop menu entries and no display to open a window on.
-wine_env_bin="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/bin"
+# The Wine settings of every script that starts Wine: Wine started through bin/ beside this file,
+# the variables of wine.env (no debug output, no Mono or Gecko installer prompt, no desktop menu
+# entries; CTest's runs read the same file) and no display to open a window on.
+wine_env_folder="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+wine_env_bin="$wine_env_folder/bin"
 
 use_wine() {
     case ":$PATH:" in
     *":$wine_env_bin:"*) ;;
     *) export PATH="$wine_env_bin:$PATH" ;;
     esac
-    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+    local setting
+    while IFS= read -r setting; do
+        export "${setting?}"
+    done <"$wine_env_folder/wine.env"
     unset DISPLAY WAYLAND_DISPLAY
 }
 
