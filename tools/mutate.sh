@@ -89,11 +89,7 @@ targets_of() {
     local test
     for test in ${1//,/ }; do
         case $test in
-        program_end_to_end | program_end_to_end_wine | program_asks_redirection_trust_wine)
-            echo quenmoor-update
-            ;;
-        check_end_to_end) echo quenmoor-check quenmoor-update ;;
-        check_end_to_end_wine) echo quenmoor-check quenmoor-update hold_profile ;;
+        program_asks_redirection_trust_wine) echo quenmoor-update ;;
         profile_random_edits) echo profile_driver ;;
         *) echo "$test" ;;
         esac
