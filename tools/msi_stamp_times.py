@@ -111,24 +111,28 @@ def time_property_positions(summary):
     return positions
 
 
+def stamp(path, unix_time):
+    """Writes the time into the package's creation and last-save times."""
+    with open(path, "rb") as file:
+        data = bytearray(file.read())
+    package = Package(data)
+    offsets = package.stream_offsets(SUMMARY_STREAM)
+    summary = bytes(data[o] for o in offsets)
+    filetime = struct.pack("<Q", (unix_time + FILETIME_EPOCH_OFFSET) * 10_000_000)
+    for position in time_property_positions(summary).values():
+        for i, byte in enumerate(filetime):
+            data[offsets[position + i]] = byte
+    with open(path, "r+b") as file:
+        file.write(data)
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit("usage: msi_stamp_times.py PACKAGE UNIX_TIME")
-    path, unix_time = sys.argv[1], int(sys.argv[2])
-    with open(path, "rb") as file:
-        data = bytearray(file.read())
     try:
-        package = Package(data)
-        offsets = package.stream_offsets(SUMMARY_STREAM)
-        summary = bytes(data[o] for o in offsets)
-        filetime = struct.pack("<Q", (unix_time + FILETIME_EPOCH_OFFSET) * 10_000_000)
-        for position in time_property_positions(summary).values():
-            for i, byte in enumerate(filetime):
-                data[offsets[position + i]] = byte
+        stamp(sys.argv[1], int(sys.argv[2]))
     except (ValueError, struct.error, IndexError) as error:
-        sys.exit(f"{path}: cannot set the summary times: {error}")
-    with open(path, "r+b") as file:
-        file.write(data)
+        sys.exit(f"{sys.argv[1]}: cannot set the summary times: {error}")
 
 
 if __name__ == "__main__":

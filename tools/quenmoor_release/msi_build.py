@@ -1,0 +1,285 @@
+"""Builds the Windows Installer package of one architecture with wixl, from the program, the
+task definition and the folder check as they ship in the ZIP, and checks its tables (msi_check).
+Every task definition that ships passes through here, the ZIP's as TASK_XML and the package's
+own, and each must run the program as LOCAL SERVICE (tools/check_task_principal.py).
+
+Usage: build-msi.sh [OPTION...] x86|x64 PROGRAM TASK_XML FOLDER_CHECK VERSION PUBLISHER OUTPUT
+  PROGRAM    quenmoor-update.exe of that architecture (signed, when the release is);
+             quenmoor-check.exe beside it goes into the package too
+  TASK_XML   the shipped task definition (UTF-16 or UTF-8); the package's copy names the
+             program where the package installs it
+  FOLDER_CHECK  Test-QuenmoorFolders.ps1, the read-only check of the folders' rights
+  VERSION    four numbers, e.g. 1.0.0.0, the last one 0: Windows Installer ignores it, so
+             1.0.0.1 would install beside 1.0.0.0
+  PUBLISHER  the maker that Add/Remove Programs shows (the programs' CompanyName)
+  OUTPUT     the .msi to write; on any failure nothing is left there
+QUENMOOR_FACTS names the build's quenmoor-facts.json (cmake/ReleaseFacts.cmake), which gives the
+product's name, the task's name, the upgrade codes and the shipped programs.
+Options:
+  --test-build=WORD   a build not to deploy: Add/Remove Programs shows "Quenmoor Update (WORD)"
+  --help-link=URL     the support link Add/Remove Programs offers (ARPHELPLINK)
+  --fail-after-task   for the install cycle's tests only: a deferred action after the task's
+                      registration fails, so the installation rolls back
+
+The same inputs and SOURCE_DATE_EPOCH give the same bytes: the upgrade code is fixed per
+architecture; the product code and the package code are derived from the version, the
+architecture, the publisher, the name and the packed files' checksums, so two builds that differ
+in anything (link hosts, publisher, signatures) are two products, and the newer one replaces the
+older even at the same version; the summary information's times are SOURCE_DATE_EPOCH.
+"""
+import hashlib
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+
+import check_task_principal
+import msi_stamp_times
+from quenmoor_release import msi_check, msi_common
+
+USAGE = ("usage: build-msi.sh [--test-build=WORD] [--help-link=URL] [--fail-after-task] "
+         "x86|x64 PROGRAM TASK_XML FOLDER_CHECK VERSION PUBLISHER OUTPUT")
+WXS = os.path.normpath(os.path.join(__file__, "..", "..", "..", "packaging", "quenmoor-update.wxs"))
+
+
+class Failure(Exception):
+    pass
+
+
+def version_fault(version):
+    """Why Windows Installer cannot take the version, or None: major and minor at most 255,
+    build at most 65535, and a fourth number of 0, since it ignores that one."""
+    numbers = re.fullmatch(r"([0-9]+)\.([0-9]+)\.([0-9]+)\.([0-9]+)", version)
+    if not numbers or any(int(n) > most for n, most in zip(numbers.groups(), (255, 255, 65535))):
+        return f"version {version} is not four numbers that Windows Installer accepts (255.255.65535.N at most)"
+    if int(numbers[4]):
+        return (f"version {version}: Windows Installer ignores the fourth number, so this package "
+                f"would install beside {version.rsplit('.', 1)[0]}.0; raise the third")
+    return None
+
+
+def task_definition(shipped, program_files):
+    """The package's task definition from the shipped one (UTF-16 with its mark, or UTF-8): its
+    one <Command> names the program through the Program Files variable `program_files`; written
+    in UTF-16 with its mark and CRLF line ends, as Task Scheduler writes definitions."""
+    text = shipped.decode("utf-16") if shipped[:2] == b"\xff\xfe" else shipped.decode("utf-8")
+    lines = text.split("\n")
+    command = re.compile("<Command>.*</Command>")
+    if sum(1 for line in lines if command.search(line)) != 1:
+        raise ValueError("must have exactly one <Command> line")
+    path = f'<Command>"%{program_files}%\\Quenmoor Update\\quenmoor-update.exe"</Command>'
+    edited = [command.sub(lambda _: path, line, count=1).rstrip("\r") + "\r" for line in lines]
+    if not lines[-1]:  # ended by a line end: nothing after it
+        edited[-1] = ""
+    return b"\xff\xfe" + "\n".join(edited).encode("utf-16-le")
+
+
+def files_checksum(folder):
+    """The SHA-256 of the list of the folder's files and their SHA-256, by name."""
+    listing = ""
+    for name in sorted(os.listdir(folder)):
+        with open(os.path.join(folder, name), "rb") as file:
+            listing += f"{hashlib.sha256(file.read()).hexdigest()}  {name}\n"
+    return hashlib.sha256(listing.encode()).hexdigest()
+
+
+def package_codes(namespace, arch, version, publisher, test_build, fail_after_task, files_sum):
+    """The product and package codes, new for any change of the package's inputs, and the
+    components' codes, the same in every version of an architecture's package."""
+    build = f"{arch} {version} {publisher} {test_build} {str(fail_after_task).lower()} {files_sum}"
+    names = ["product " + build, "package " + build] + [
+        f"component {arch} {part}" for part in ("program", "task", "task wow64", "check", "folder check")]
+    keys = ["product", "package", "program", "task", "task_wow64", "check", "folder_check"]
+    return dict(zip(keys, msi_common.codes(namespace, *names)))
+
+
+def sql(value):
+    return "'" + value.replace("'", "''") + "'"
+
+
+def insert(table, **row):
+    values = ", ".join(str(value) if isinstance(value, int) else sql(value) for value in row.values())
+    return f"INSERT INTO {table} ({', '.join(row)}) VALUES ({values})"
+
+
+def msibuild(package, queries, *options):
+    command = ["msibuild", package]
+    for query in queries:
+        command += ["-q", query]
+    return subprocess.run(command + list(options), check=False).returncode == 0
+
+
+def build(options, arch, program, task, folder_check, version, publisher, output, work):
+    for tool in "wixl", "msibuild", "msiinfo":
+        if not shutil.which(tool):
+            raise Failure(f"{tool} not found: tools/install-dependencies.sh installs it (Debian's wixl and msitools)")
+    epoch = os.environ.get("SOURCE_DATE_EPOCH", "")
+    if not epoch:
+        raise Failure("SOURCE_DATE_EPOCH is not set (the release's time, in seconds)")
+    for path, what in (program, "program"), (task, "task definition"), (folder_check, "folder check"):
+        if not os.path.isfile(path):
+            raise Failure(f"no {what} at {path}")
+    if version_fault(version):
+        raise Failure(version_fault(version))
+    if not publisher:
+        raise Failure("no publisher")
+    if not os.path.isfile(os.environ.get("QUENMOOR_FACTS", "")):
+        raise Failure("QUENMOOR_FACTS must name the build's quenmoor-facts.json")
+    facts = msi_common.Facts(os.environ["QUENMOOR_FACTS"])
+    task_name, product_name = facts["task_name"], facts["product_name"]
+    # The programs that packaging/quenmoor-update.wxs installs, each a component of its own with
+    # a short name below: a program added to the release needs both before it can ship here.
+    programs = " ".join(facts["programs"].split("\n"))
+    if programs != "quenmoor-update quenmoor-check":
+        raise Failure(f"the release ships {programs}, but {WXS} installs quenmoor-update and quenmoor-check")
+    if arch not in msi_common.ARCHITECTURES:
+        raise Failure("unknown architecture (x86 or x64)")
+    names = msi_common.ARCHITECTURES[arch]
+    shown_name = product_name + (f" ({test_build})" if (test_build := options["test_build"]) else "")
+
+    files = os.path.join(work, "files")
+    os.mkdir(files)
+    check = os.path.join(os.path.dirname(program), "quenmoor-check.exe")
+    if not os.path.isfile(check):
+        raise Failure(f"no quenmoor-check.exe beside {program}")
+    for source, name in ((program, "quenmoor-update.exe"), (check, "quenmoor-check.exe"),
+                         (folder_check, "Test-QuenmoorFolders.ps1")):
+        shutil.copy(source, os.path.join(files, name))
+    # The package's task definitions name the installed program through Program Files.
+    definitions = {"task.xml": "ProgramFiles"}
+    if arch == "x86":
+        definitions["task-wow64.xml"] = "ProgramFiles(x86)"
+    with open(task, "rb") as file:
+        shipped = file.read()
+    for name, variable in definitions.items():
+        try:
+            edited = task_definition(shipped, variable)
+        except (ValueError, UnicodeDecodeError) as error:
+            raise Failure(f"{task}: {error}") from None
+        with open(os.path.join(files, name), "wb") as file:
+            file.write(edited)
+    if check_task_principal.main([task] + [os.path.join(files, name) for name in sorted(definitions)]):
+        raise Failure("a task definition does not run the program as LOCAL SERVICE (above)")
+    # The cabinet keeps each file's time; TZ fixes how it is written down.
+    for name in os.listdir(files):
+        os.utime(os.path.join(files, name), (int(epoch), int(epoch)))
+    codes = package_codes(facts["code_namespace"], arch, version, publisher, test_build,
+                          options["fail_after_task"], files_checksum(files))
+    upgrade_code, other_upgrade_code = facts.upgrade_code(arch), facts.upgrade_code(names["other"])
+
+    package = os.path.join(work, "package.msi")
+    defines = {
+        "Arch": arch, "Version": version, "Manufacturer": publisher, "TaskName": task_name,
+        "ProductName": shown_name, "ProductCode": codes["product"], "UpgradeCode": upgrade_code,
+        "OtherUpgradeCode": other_upgrade_code, "ProgramFilesFolder": names["program_files"],
+        "SystemFolder": names["system"], "Win64": names["win64"], "ProgramComponent": codes["program"],
+        "TaskComponent": codes["task"], "TaskWow64Component": codes["task_wow64"],
+        "CheckComponent": codes["check"], "FolderCheckComponent": codes["folder_check"],
+        "FolderCheck": "Test-QuenmoorFolders.ps1", "Program": "quenmoor-update.exe",
+        "Check": "quenmoor-check.exe", "Task": "task.xml", "TaskWow64": "task-wow64.xml"}
+    # wixl takes the files' paths relative to the folder it runs in.
+    command = ["wixl", "--arch", arch, "-o", package]
+    for name, value in defines.items():
+        command += ["-D", f"{name}={value}"]
+    wixl = subprocess.run(command + [WXS], cwd=files, env=dict(os.environ, TZ="UTC"), check=False,
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    sys.stderr.write(wixl.stdout.decode(errors="replace"))
+    if wixl.returncode:
+        raise Failure(f"wixl could not build the package from {WXS}")
+    # wixl writes warnings for what it ignores; an ignored attribute is a package that differs
+    # from its source, so any is fatal.
+    if wixl.stdout:
+        raise Failure(f"wixl ignored parts of {WXS} (above)")
+
+    # What wixl has no element for: the x86 package's two task definitions by the Windows they
+    # fit, the launch conditions (Windows 7 as the oldest, not beside the other architecture's
+    # package), the replacement of an installed build of the same version, the rollback of the
+    # task's registration and deletion, short names and file versions, and the summary
+    # information (package code, times).
+    register = msi_common.column(msi_common.rows(package, "CustomAction"), "RegisterTask", 3)
+    queries = [
+        insert("LaunchCondition", Condition="Installed OR VersionNT >= 601",
+               Description=f"{product_name} needs Windows 7 or later."),
+        insert("LaunchCondition", Condition="Installed OR NOT OTHER_ARCHITECTURE_INSTALLED",
+               Description=f"{product_name} for {names['other']} is installed. Remove it first: both would run the same task."),
+        # The programs keep version 1.0.0.0 while their links change; an installed build of the
+        # same version (another product code) is replaced like an older one (VersionMaxInclusive
+        # 512). (Attributes is part of the row's key, which cannot be updated in place.)
+        "DELETE FROM Upgrade WHERE ActionProperty = 'WIX_UPGRADE_DETECTED'",
+        insert("Upgrade", UpgradeCode=f"{{{upgrade_code}}}", VersionMin="", VersionMax=version,
+               Attributes=513, ActionProperty="WIX_UPGRADE_DETECTED"),
+        # Rollback (256) in the script (1024) as LocalSystem (2048), its failure ignored (64):
+        # a failed first installation unregisters the task it registered; a failed removal
+        # registers it again from the definition that the rollback has put back.
+        insert("CustomAction", Action="RollbackRegisterTask", Type=3442, Source="SCHTASKS",
+               Target=f'/Delete /F /TN "{task_name}"'),
+        insert("CustomAction", Action="RollbackDeleteTask", Type=3442, Source="SCHTASKS", Target=register),
+        insert("InstallExecuteSequence", Action="RollbackRegisterTask",
+               Condition='NOT Installed AND NOT REMOVE="ALL"', Sequence=4009),
+        insert("InstallExecuteSequence", Action="RollbackDeleteTask", Condition='REMOVE="ALL"', Sequence=3489),
+        "UPDATE Directory SET DefaultDir = 'QUENMO~1|Quenmoor Update' WHERE Directory = 'InstallFolder'",
+        f"UPDATE File SET FileName = 'QUENMO~1.EXE|quenmoor-update.exe', Version = '{version}' WHERE File = 'Program'",
+        f"UPDATE File SET FileName = 'QUENMO~2.EXE|quenmoor-check.exe', Version = '{version}' WHERE File = 'Check'",
+        "UPDATE File SET FileName = 'QUENMO~1.XML|quenmoor-update.task.xml' WHERE Component_ = 'TaskDefinition' OR Component_ = 'TaskDefinitionWow64'",
+        "UPDATE File SET FileName = 'TEST-Q~1.PS1|Test-QuenmoorFolders.ps1' WHERE File = 'FolderCheck'",
+        insert("Property", Property="ARPCONTACT", Value=publisher)]
+    if options["help_link"]:
+        queries.append(insert("Property", Property="ARPHELPLINK", Value=options["help_link"]))
+    if arch == "x86":
+        queries += ["UPDATE Component SET Condition = 'NOT VersionNT64' WHERE Component = 'TaskDefinition'",
+                    "UPDATE Component SET Condition = 'VersionNT64' WHERE Component = 'TaskDefinitionWow64'"]
+    if not msibuild(package, queries, "-s", f"{shown_name} {version} ({arch})", publisher,
+                    names["template"], f"{{{codes['package']}}}"):
+        raise Failure("msibuild could not complete the package")
+    try:
+        msi_stamp_times.stamp(package, int(epoch))
+    except (ValueError, struct.error, IndexError) as error:
+        raise Failure(f"could not set the package's summary times: {error}") from None
+
+    if msi_check.main([package, arch, version, publisher, shown_name, options["help_link"]]):
+        raise Failure(f"the package failed its check (above); nothing was written to {output}")
+    # cmd.exe of the package's architecture ends with status 1 after the task's registration, in
+    # the script as LocalSystem, its failure checked (3122): the installation rolls back.
+    if options["fail_after_task"] and not msibuild(package, [
+            insert("CustomAction", Action="FindCmd", Type=51, Source="PLANTED_FAILURE",
+                   Target=f"[{names['system']}]cmd.exe"),
+            insert("CustomAction", Action="PlantedFailure", Type=3122, Source="PLANTED_FAILURE",
+                   Target="/c exit 1"),
+            insert("InstallExecuteSequence", Action="FindCmd", Condition="", Sequence=1011),
+            insert("InstallExecuteSequence", Action="PlantedFailure", Condition='NOT REMOVE="ALL"',
+                   Sequence=4020)]):
+        raise Failure("msibuild could not plant the failure")
+    shutil.move(package, output)
+    print(f"built {output} (product code {{{codes['product']}}})")
+
+
+def main(argv):
+    options = {"test_build": "", "help_link": "", "fail_after_task": False}
+    while argv and (argv[0] == "--fail-after-task" or argv[0].startswith(("--test-build=", "--help-link="))):
+        name, equals, value = argv.pop(0)[2:].partition("=")
+        options[name.replace("-", "_")] = value if equals else True
+    if len(argv) != 7:
+        print(USAGE, file=sys.stderr)
+        return 2
+    arch, output = argv[0], argv[6]
+    if os.path.lexists(output):
+        os.remove(output)
+    work, built = tempfile.mkdtemp(), False
+    try:
+        build(options, *argv, work)
+        built = True
+    except Failure as failure:
+        print(f"build-msi ({arch}): {failure}", file=sys.stderr)
+        return 1
+    finally:
+        shutil.rmtree(work)
+        if not built and os.path.lexists(output):
+            os.remove(output)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,187 @@
+"""Checks a Windows Installer package built by tools/build-msi.sh through its tables (msiinfo
+export): what it installs where, that the task is registered from the installed definition and
+deleted on removal, in the right places of the installation script, the upgrade rules and the
+summary information. Every failed check is named; the status is 1 when any failed.
+
+Usage: check-msi.sh PACKAGE x86|x64 VERSION PUBLISHER [PRODUCT_NAME [HELP_LINK]]
+  PRODUCT_NAME  what Add/Remove Programs shows, the facts' product name unless told
+  HELP_LINK     the support link it offers, none unless told
+QUENMOOR_FACTS names the build's quenmoor-facts.json (cmake/ReleaseFacts.cmake), which gives the
+product's and the task's names and the upgrade codes.
+SOURCE_DATE_EPOCH, when set, must be the package's creation and last-save time.
+"""
+import functools
+import os
+import re
+import subprocess
+import sys
+import time
+
+from quenmoor_release import msi_common
+
+USAGE = "usage: check-msi.sh PACKAGE x86|x64 VERSION PUBLISHER [PRODUCT_NAME [HELP_LINK]]"
+
+
+class Expectations:
+    """Compares a package's tables, given as a function of the table's name, with the rows it
+    must have, and names each one missing."""
+
+    def __init__(self, package, table_rows):
+        self.package = package
+        self.rows = table_rows
+        self.failures = 0
+
+    def fail(self, why):
+        print(f"FAIL ({self.package}): {why}", file=sys.stderr)
+        self.failures += 1
+
+    def row(self, table, why, *columns):
+        if list(columns) not in self.rows(table):
+            self.fail(f"{why}: no row '{' | '.join(columns)}' in table {table}")
+
+    def sequence_of(self, action):
+        return msi_common.column(self.rows("InstallExecuteSequence"), action, 2)
+
+    def order(self, *actions):
+        """The actions run in this order in the installation."""
+        previous, previous_number = "", -1
+        for action in actions:
+            number = self.sequence_of(action)
+            if not number:
+                self.fail(f"{action} is not in the installation sequence")
+            elif int(number) <= previous_number:
+                self.fail(f"{action} ({number}) must run after {previous} ({previous_number})")
+            previous, previous_number = action, int(number or previous_number)
+
+
+def check(expect, arch, version, publisher, product_name, help_link, facts):
+    names = msi_common.ARCHITECTURES[arch]
+    base_name, task = facts["product_name"], facts["task_name"]
+    # Fixed for ever: Windows Installer finds the installed product by them.
+    upgrade_code = "{" + facts.upgrade_code(arch) + "}"
+    other_upgrade_code = "{" + facts.upgrade_code(names["other"]) + "}"
+    expect.row("Property", "name shown by Add/Remove Programs", "ProductName", product_name)
+    expect.row("Property", "publisher shown by Add/Remove Programs", "Manufacturer", publisher)
+    expect.row("Property", "contact shown by Add/Remove Programs", "ARPCONTACT", publisher)
+    if help_link:
+        expect.row("Property", "support link shown by Add/Remove Programs", "ARPHELPLINK", help_link)
+    expect.row("Property", "version", "ProductVersion", version)
+    expect.row("Property", "per-machine installation", "ALLUSERS", "1")
+    # Names in 8.3 form beside the long ones, as Windows Installer's name columns want them (ICE03).
+    expect.row("Directory", "installation folder", "InstallFolder", names["program_files"],
+               "QUENMO~1|Quenmoor Update")
+    components, files = expect.rows("Component"), expect.rows("File")
+
+    def expect_component(component, why, condition):
+        expect.row("Component", why, component, msi_common.column(components, component, 1),
+                   "InstallFolder", names["component_bits"], condition, component)
+
+    for component, short, file, sequence, file_version in (
+            ("Program", "QUENMO~1.EXE", "quenmoor-update.exe", "1", version),
+            ("Check", "QUENMO~2.EXE", "quenmoor-check.exe", "2", version),
+            ("FolderCheck", "TEST-Q~1.PS1", "Test-QuenmoorFolders.ps1", "3", "")):
+        expect_component(component, f"the component of {file}", "")
+        expect.row("File", file, component, component, f"{short}|{file}",
+                   msi_common.column(files, component, 3), file_version, "", "512", sequence)
+    conditions = {"TaskDefinition": "NOT VersionNT64", "TaskDefinitionWow64": "VersionNT64"}
+    for component, condition in conditions.items() if arch == "x86" else [("TaskDefinition", "")]:
+        expect_component(component, "the task definition's component, for the Windows it fits",
+                         condition)
+        if ["QUENMO~1.XML|quenmoor-update.task.xml"] not in (r[2:3] for r in files if r[1:2] == [component]):
+            expect.fail(f"{component} installs no quenmoor-update.task.xml")
+
+    # The task: registered from the installed definition by LocalSystem (deferred 1024 + no
+    # impersonation 2048 + program named by a property 50), deleted before the files go, with a
+    # failed deletion (a task removed by hand) not stopping the removal (64).
+    register = f'/Create /F /TN "{task}" /XML "[InstallFolder]quenmoor-update.task.xml"'
+    delete = f'/Delete /F /TN "{task}"'
+    expect.row("CustomAction", "schtasks.exe of the package's architecture", "FindSchtasks", "51",
+               "SCHTASKS", f"[{names['system']}]schtasks.exe", "")
+    expect.row("CustomAction", "the task's registration", "RegisterTask", "3122", "SCHTASKS", register, "")
+    expect.row("CustomAction", "the task's deletion", "DeleteTask", "3186", "SCHTASKS", delete, "")
+    # Rollback: written into the script before the action it undoes (rollback 256 + in the
+    # script 1024 + LocalSystem 2048 + its failure ignored 64). A failed first installation
+    # deletes the task it registered; a failed removal registers it again.
+    expect.row("CustomAction", "the registration's rollback", "RollbackRegisterTask", "3442",
+               "SCHTASKS", delete, "")
+    expect.row("CustomAction", "the deletion's rollback", "RollbackDeleteTask", "3442", "SCHTASKS",
+               register, "")
+    for action, why, condition in (
+            ("RegisterTask", "registration on install, repair and upgrade, not on removal",
+             'NOT REMOVE="ALL"'),
+            ("DeleteTask", "deletion on removal only", 'REMOVE="ALL"'),
+            ("RollbackRegisterTask", "the registration is undone after a failed first installation",
+             'NOT Installed AND NOT REMOVE="ALL"'),
+            ("RollbackDeleteTask", "the deletion is undone after a failed removal", 'REMOVE="ALL"')):
+        expect.row("InstallExecuteSequence", why, action, condition, expect.sequence_of(action))
+    # The older build is removed inside the transaction, after InstallInitialize, so a failed
+    # upgrade rolls that removal back too.
+    expect.order("FindRelatedProducts", "LaunchConditions", "FindSchtasks", "InstallValidate",
+                 "InstallInitialize", "RemoveExistingProducts", "RollbackDeleteTask", "DeleteTask",
+                 "RemoveFiles", "InstallFiles", "RollbackRegisterTask", "RegisterTask",
+                 "InstallFinalize")
+
+    # Upgrades: an older version, or another build of this version, is removed (the version
+    # inclusive, 512); a newer one refuses this package.
+    expect.row("Property", "the architecture's upgrade code", "UpgradeCode", upgrade_code)
+    expect.row("Upgrade", "older versions and other builds of this one are upgraded", upgrade_code,
+               "", version, "", "513", "", "WIX_UPGRADE_DETECTED")
+    expect.row("Upgrade", "newer versions are detected", upgrade_code, version, "", "", "2", "",
+               "WIX_DOWNGRADE_DETECTED")
+    expect.row("LaunchCondition", "a downgrade is refused", "NOT WIX_DOWNGRADE_DETECTED",
+               f"A newer version of {base_name} is already installed. Remove it first to install this one.")
+    expect.row("LaunchCondition", "Windows 7 or later", "Installed OR VersionNT >= 601",
+               f"{base_name} needs Windows 7 or later.")
+    expect.row("Upgrade", "the other architecture's package is detected", other_upgrade_code,
+               "0.0.0", "", "", "258", "", "OTHER_ARCHITECTURE_INSTALLED")
+    expect.row("LaunchCondition", "not beside the other architecture's package",
+               "Installed OR NOT OTHER_ARCHITECTURE_INSTALLED",
+               f"{base_name} for {names['other']} is installed. Remove it first: both would run the same task.")
+
+
+def check_summary(expect, template, summary, epoch):
+    """The summary information as `msiinfo suminfo` prints it, times in UTC."""
+    lines = summary.split("\n")
+    if f"Template: {template}" not in lines:
+        expect.fail(f"summary: platform is not {template}")
+    if not any(re.fullmatch(r"Revision number \(UUID\): \{[0-9A-F-]{36}\}", line) for line in lines):
+        expect.fail("summary: no package code")
+    if epoch:
+        stamp = time.strftime("%a %b %e %H:%M:%S %Y", time.gmtime(int(epoch)))
+        for field in "Created", "Last saved":
+            if f"{field}: {stamp}" not in lines:
+                expect.fail(f"summary: {field} is not {stamp} (SOURCE_DATE_EPOCH)")
+
+
+def main(argv):
+    if not 4 <= len(argv) <= 6:
+        print(USAGE, file=sys.stderr)
+        return 2
+    if not os.path.isfile(os.environ.get("QUENMOOR_FACTS", "")):
+        print("QUENMOOR_FACTS must name the build's quenmoor-facts.json", file=sys.stderr)
+        return 2
+    facts = msi_common.Facts(os.environ["QUENMOOR_FACTS"])
+    package, arch, version, publisher = argv[:4]
+    product_name = (argv[4:5] or [""])[0] or facts["product_name"]
+    help_link = (argv[5:6] or [""])[0]
+    if arch not in msi_common.ARCHITECTURES:
+        print(f"unknown architecture {arch}", file=sys.stderr)
+        return 2
+    if subprocess.run(["msiinfo", "tables", package], capture_output=True, check=False).returncode:
+        print(f"FAIL: {package} is not a Windows Installer package", file=sys.stderr)
+        return 1
+    expect = Expectations(package, functools.lru_cache(None)(lambda table: msi_common.rows(package, table)))
+    check(expect, arch, version, publisher, product_name, help_link, facts)
+    summary = subprocess.run(["msiinfo", "suminfo", package], env=dict(os.environ, TZ="UTC"),
+                             stdout=subprocess.PIPE, encoding="utf-8", errors="surrogateescape",
+                             check=False).stdout
+    check_summary(expect, msi_common.ARCHITECTURES[arch]["template"], summary,
+                  os.environ.get("SOURCE_DATE_EPOCH"))
+    if expect.failures:
+        return 1
+    print(f"{package}: tables checked ({arch}, {version})")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
