@@ -33,6 +33,8 @@ step "mutation testing: native faults"
 bash tools/mutate.sh
 
 step "release: reproducible, signed, checked, packed"
+# First the MSI tooling's own logic (tools/quenmoor_release/), in well under a second.
+python3 -m unittest discover -s tools/quenmoor_release/tests -t tools
 # Packs two fresh clones and compares every artifact, then packs the release signed with a
 # throwaway certificate and verifies it; tools/package.sh checks the shipped files under Wine.
 bash tools/check-release.sh

@@ -1,34 +1,11 @@
-"""Builds the Windows Installer package of one architecture with wixl, from the program, the
-task definition and the folder check as they ship in the ZIP, and checks its tables (msi_check).
-Every task definition that ships passes through here, the ZIP's as TASK_XML and the package's
-own, and each must run the program as LOCAL SERVICE (tools/check_task_principal.py).
-
-Usage: build-msi.sh [OPTION...] x86|x64 PROGRAM TASK_XML FOLDER_CHECK VERSION PUBLISHER OUTPUT
-  PROGRAM    quenmoor-update.exe of that architecture (signed, when the release is);
-             quenmoor-check.exe beside it goes into the package too
-  TASK_XML   the shipped task definition (UTF-16 or UTF-8); the package's copy names the
-             program where the package installs it
-  FOLDER_CHECK  Test-QuenmoorFolders.ps1, the read-only check of the folders' rights
-  VERSION    four numbers, e.g. 1.0.0.0, the last one 0: Windows Installer ignores it, so
-             1.0.0.1 would install beside 1.0.0.0
-  PUBLISHER  the maker that Add/Remove Programs shows (the programs' CompanyName)
-  OUTPUT     the .msi to write; on any failure nothing is left there
-QUENMOOR_FACTS names the build's quenmoor-facts.json (cmake/ReleaseFacts.cmake), which gives the
-product's name, the task's name, the upgrade codes and the shipped programs.
-Options:
-  --test-build=WORD   a build not to deploy: Add/Remove Programs shows "Quenmoor Update (WORD)"
-  --help-link=URL     the support link Add/Remove Programs offers (ARPHELPLINK)
-  --fail-after-task   for the install cycle's tests only: a deferred action after the task's
-                      registration fails, so the installation rolls back
-
-The same inputs and SOURCE_DATE_EPOCH give the same bytes: the upgrade code is fixed per
-architecture; the product code and the package code are derived from the version, the
-architecture, the publisher, the name and the packed files' checksums, so two builds that differ
-in anything (link hosts, publisher, signatures) are two products, and the newer one replaces the
-older even at the same version; the summary information's times are SOURCE_DATE_EPOCH.
-"""
+"""Builds the Windows Installer package of one architecture with wixl from the files as they ship
+in the ZIP, completes its tables with msibuild and checks them (msi_check); tools/build-msi.sh
+says how to call it. The same inputs and SOURCE_DATE_EPOCH give the same bytes: the product and
+package codes are derived from every input and the packed files' checksums, the summary times
+are SOURCE_DATE_EPOCH."""
 import hashlib
 import os
+import pathlib
 import re
 import shutil
 import struct
@@ -42,6 +19,8 @@ from quenmoor_release import msi_check, msi_common
 
 USAGE = ("usage: build-msi.sh [--test-build=WORD] [--help-link=URL] [--fail-after-task] "
          "x86|x64 PROGRAM TASK_XML FOLDER_CHECK VERSION PUBLISHER OUTPUT")
+COMPONENTS = {"ProgramComponent": "program", "TaskComponent": "task", "TaskWow64Component": "task wow64",
+              "CheckComponent": "check", "FolderCheckComponent": "folder check"}
 WXS = os.path.normpath(os.path.join(__file__, "..", "..", "..", "packaging", "quenmoor-update.wxs"))
 
 
@@ -87,53 +66,43 @@ def files_checksum(folder):
 
 
 def package_codes(namespace, arch, version, publisher, test_build, fail_after_task, files_sum):
-    """The product and package codes, new for any change of the package's inputs, and the
-    components' codes, the same in every version of an architecture's package."""
+    """ProductCode and the package code, new for any change of the package's inputs, and the
+    components' codes by wixl's names, the same in every version of an architecture's package."""
     build = f"{arch} {version} {publisher} {test_build} {str(fail_after_task).lower()} {files_sum}"
-    names = ["product " + build, "package " + build] + [
-        f"component {arch} {part}" for part in ("program", "task", "task wow64", "check", "folder check")]
-    keys = ["product", "package", "program", "task", "task_wow64", "check", "folder_check"]
-    return dict(zip(keys, msi_common.codes(namespace, *names)))
-
-
-def sql(value):
-    return "'" + value.replace("'", "''") + "'"
+    names = [f"product {build}", f"package {build}"] + [f"component {arch} {c}" for c in COMPONENTS.values()]
+    return dict(zip(["ProductCode", "package", *COMPONENTS], msi_common.codes(namespace, *names)))
 
 
 def insert(table, **row):
-    values = ", ".join(str(value) if isinstance(value, int) else sql(value) for value in row.values())
+    values = ", ".join(str(v) if isinstance(v, int) else "'" + v.replace("'", "''") + "'" for v in row.values())
     return f"INSERT INTO {table} ({', '.join(row)}) VALUES ({values})"
 
 
 def msibuild(package, queries, *options):
-    command = ["msibuild", package]
-    for query in queries:
-        command += ["-q", query]
-    return subprocess.run(command + list(options), check=False).returncode == 0
+    return subprocess.run(["msibuild", package, *(a for q in queries for a in ("-q", q)), *options],
+                          check=False).returncode == 0
 
 
 def build(options, arch, program, task, folder_check, version, publisher, output, work):
+    epoch = os.environ.get("SOURCE_DATE_EPOCH", "")
     for tool in "wixl", "msibuild", "msiinfo":
         if not shutil.which(tool):
             raise Failure(f"{tool} not found: tools/install-dependencies.sh installs it (Debian's wixl and msitools)")
-    epoch = os.environ.get("SOURCE_DATE_EPOCH", "")
     if not epoch:
         raise Failure("SOURCE_DATE_EPOCH is not set (the release's time, in seconds)")
     for path, what in (program, "program"), (task, "task definition"), (folder_check, "folder check"):
         if not os.path.isfile(path):
             raise Failure(f"no {what} at {path}")
-    if version_fault(version):
-        raise Failure(version_fault(version))
-    if not publisher:
-        raise Failure("no publisher")
+    for fault in version_fault(version), None if publisher else "no publisher":
+        if fault:
+            raise Failure(fault)
     if not os.path.isfile(os.environ.get("QUENMOOR_FACTS", "")):
         raise Failure("QUENMOOR_FACTS must name the build's quenmoor-facts.json")
     facts = msi_common.Facts(os.environ["QUENMOOR_FACTS"])
     task_name, product_name = facts["task_name"], facts["product_name"]
     # The programs that packaging/quenmoor-update.wxs installs, each a component of its own with
     # a short name below: a program added to the release needs both before it can ship here.
-    programs = " ".join(facts["programs"].split("\n"))
-    if programs != "quenmoor-update quenmoor-check":
+    if (programs := facts["programs"].replace("\n", " ")) != "quenmoor-update quenmoor-check":
         raise Failure(f"the release ships {programs}, but {WXS} installs quenmoor-update and quenmoor-check")
     if arch not in msi_common.ARCHITECTURES:
         raise Failure("unknown architecture (x86 or x64)")
@@ -145,22 +114,16 @@ def build(options, arch, program, task, folder_check, version, publisher, output
     check = os.path.join(os.path.dirname(program), "quenmoor-check.exe")
     if not os.path.isfile(check):
         raise Failure(f"no quenmoor-check.exe beside {program}")
-    for source, name in ((program, "quenmoor-update.exe"), (check, "quenmoor-check.exe"),
-                         (folder_check, "Test-QuenmoorFolders.ps1")):
+    for source, name in (program, "quenmoor-update.exe"), (check, "quenmoor-check.exe"), \
+            (folder_check, "Test-QuenmoorFolders.ps1"):
         shutil.copy(source, os.path.join(files, name))
-    # The package's task definitions name the installed program through Program Files.
-    definitions = {"task.xml": "ProgramFiles"}
-    if arch == "x86":
-        definitions["task-wow64.xml"] = "ProgramFiles(x86)"
-    with open(task, "rb") as file:
-        shipped = file.read()
-    for name, variable in definitions.items():
-        try:
-            edited = task_definition(shipped, variable)
-        except (ValueError, UnicodeDecodeError) as error:
-            raise Failure(f"{task}: {error}") from None
-        with open(os.path.join(files, name), "wb") as file:
-            file.write(edited)
+    # The package's task definitions: the x86 package has one for 64-bit Windows too.
+    definitions = {"task.xml": "ProgramFiles", **({"task-wow64.xml": "ProgramFiles(x86)"} if arch == "x86" else {})}
+    try:
+        for name, variable in definitions.items():
+            pathlib.Path(files, name).write_bytes(task_definition(pathlib.Path(task).read_bytes(), variable))
+    except ValueError as error:  # UnicodeDecodeError too
+        raise Failure(f"{task}: {error}") from None
     if check_task_principal.main([task] + [os.path.join(files, name) for name in sorted(definitions)]):
         raise Failure("a task definition does not run the program as LOCAL SERVICE (above)")
     # The cabinet keeps each file's time; TZ fixes how it is written down.
@@ -168,23 +131,21 @@ def build(options, arch, program, task, folder_check, version, publisher, output
         os.utime(os.path.join(files, name), (int(epoch), int(epoch)))
     codes = package_codes(facts["code_namespace"], arch, version, publisher, test_build,
                           options["fail_after_task"], files_checksum(files))
-    upgrade_code, other_upgrade_code = facts.upgrade_code(arch), facts.upgrade_code(names["other"])
+    package_code = codes.pop("package")
+    upgrade_code = facts.upgrade_code(arch)
 
-    package = os.path.join(work, "package.msi")
-    defines = {
-        "Arch": arch, "Version": version, "Manufacturer": publisher, "TaskName": task_name,
-        "ProductName": shown_name, "ProductCode": codes["product"], "UpgradeCode": upgrade_code,
-        "OtherUpgradeCode": other_upgrade_code, "ProgramFilesFolder": names["program_files"],
-        "SystemFolder": names["system"], "Win64": names["win64"], "ProgramComponent": codes["program"],
-        "TaskComponent": codes["task"], "TaskWow64Component": codes["task_wow64"],
-        "CheckComponent": codes["check"], "FolderCheckComponent": codes["folder_check"],
-        "FolderCheck": "Test-QuenmoorFolders.ps1", "Program": "quenmoor-update.exe",
-        "Check": "quenmoor-check.exe", "Task": "task.xml", "TaskWow64": "task-wow64.xml"}
     # wixl takes the files' paths relative to the folder it runs in.
-    command = ["wixl", "--arch", arch, "-o", package]
-    for name, value in defines.items():
-        command += ["-D", f"{name}={value}"]
-    wixl = subprocess.run(command + [WXS], cwd=files, env=dict(os.environ, TZ="UTC"), check=False,
+    package = os.path.join(work, "package.msi")
+    defines = dict(codes, Arch=arch, Version=version, Manufacturer=publisher, TaskName=task_name,
+                   ProductName=shown_name, UpgradeCode=upgrade_code,
+                   OtherUpgradeCode=facts.upgrade_code(names["other"]),
+                   ProgramFilesFolder=names["program_files"], SystemFolder=names["system"],
+                   Win64=names["win64"], FolderCheck="Test-QuenmoorFolders.ps1",
+                   Program="quenmoor-update.exe", Check="quenmoor-check.exe", Task="task.xml",
+                   TaskWow64="task-wow64.xml")
+    wixl = subprocess.run(["wixl", "--arch", arch, "-o", package,
+                           *(a for d in defines.items() for a in ("-D", "=".join(d))), WXS],
+                          cwd=files, env=dict(os.environ, TZ="UTC"), check=False,
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     sys.stderr.write(wixl.stdout.decode(errors="replace"))
     if wixl.returncode:
@@ -200,11 +161,11 @@ def build(options, arch, program, task, folder_check, version, publisher, output
     # task's registration and deletion, short names and file versions, and the summary
     # information (package code, times).
     register = msi_common.column(msi_common.rows(package, "CustomAction"), "RegisterTask", 3)
+    other_installed = f"{product_name} for {names['other']} is installed. Remove it first: both would run the same task."
     queries = [
         insert("LaunchCondition", Condition="Installed OR VersionNT >= 601",
                Description=f"{product_name} needs Windows 7 or later."),
-        insert("LaunchCondition", Condition="Installed OR NOT OTHER_ARCHITECTURE_INSTALLED",
-               Description=f"{product_name} for {names['other']} is installed. Remove it first: both would run the same task."),
+        insert("LaunchCondition", Condition="Installed OR NOT OTHER_ARCHITECTURE_INSTALLED", Description=other_installed),
         # The programs keep version 1.0.0.0 while their links change; an installed build of the
         # same version (another product code) is replaced like an older one (VersionMaxInclusive
         # 512). (Attributes is part of the row's key, which cannot be updated in place.)
@@ -223,7 +184,8 @@ def build(options, arch, program, task, folder_check, version, publisher, output
         "UPDATE Directory SET DefaultDir = 'QUENMO~1|Quenmoor Update' WHERE Directory = 'InstallFolder'",
         f"UPDATE File SET FileName = 'QUENMO~1.EXE|quenmoor-update.exe', Version = '{version}' WHERE File = 'Program'",
         f"UPDATE File SET FileName = 'QUENMO~2.EXE|quenmoor-check.exe', Version = '{version}' WHERE File = 'Check'",
-        "UPDATE File SET FileName = 'QUENMO~1.XML|quenmoor-update.task.xml' WHERE Component_ = 'TaskDefinition' OR Component_ = 'TaskDefinitionWow64'",
+        "UPDATE File SET FileName = 'QUENMO~1.XML|quenmoor-update.task.xml' "
+        "WHERE Component_ = 'TaskDefinition' OR Component_ = 'TaskDefinitionWow64'",
         "UPDATE File SET FileName = 'TEST-Q~1.PS1|Test-QuenmoorFolders.ps1' WHERE File = 'FolderCheck'",
         insert("Property", Property="ARPCONTACT", Value=publisher)]
     if options["help_link"]:
@@ -232,7 +194,7 @@ def build(options, arch, program, task, folder_check, version, publisher, output
         queries += ["UPDATE Component SET Condition = 'NOT VersionNT64' WHERE Component = 'TaskDefinition'",
                     "UPDATE Component SET Condition = 'VersionNT64' WHERE Component = 'TaskDefinitionWow64'"]
     if not msibuild(package, queries, "-s", f"{shown_name} {version} ({arch})", publisher,
-                    names["template"], f"{{{codes['package']}}}"):
+                    names["template"], f"{{{package_code}}}"):
         raise Failure("msibuild could not complete the package")
     try:
         msi_stamp_times.stamp(package, int(epoch))
@@ -244,16 +206,13 @@ def build(options, arch, program, task, folder_check, version, publisher, output
     # cmd.exe of the package's architecture ends with status 1 after the task's registration, in
     # the script as LocalSystem, its failure checked (3122): the installation rolls back.
     if options["fail_after_task"] and not msibuild(package, [
-            insert("CustomAction", Action="FindCmd", Type=51, Source="PLANTED_FAILURE",
-                   Target=f"[{names['system']}]cmd.exe"),
-            insert("CustomAction", Action="PlantedFailure", Type=3122, Source="PLANTED_FAILURE",
-                   Target="/c exit 1"),
+            insert("CustomAction", Action="FindCmd", Type=51, Source="PLANTED_FAILURE", Target=f"[{names['system']}]cmd.exe"),
+            insert("CustomAction", Action="PlantedFailure", Type=3122, Source="PLANTED_FAILURE", Target="/c exit 1"),
             insert("InstallExecuteSequence", Action="FindCmd", Condition="", Sequence=1011),
-            insert("InstallExecuteSequence", Action="PlantedFailure", Condition='NOT REMOVE="ALL"',
-                   Sequence=4020)]):
+            insert("InstallExecuteSequence", Action="PlantedFailure", Condition='NOT REMOVE="ALL"', Sequence=4020)]):
         raise Failure("msibuild could not plant the failure")
     shutil.move(package, output)
-    print(f"built {output} (product code {{{codes['product']}}})")
+    print(f"built {output} (product code {{{codes['ProductCode']}}})")
 
 
 def main(argv):
@@ -264,21 +223,18 @@ def main(argv):
     if len(argv) != 7:
         print(USAGE, file=sys.stderr)
         return 2
-    arch, output = argv[0], argv[6]
-    if os.path.lexists(output):
-        os.remove(output)
-    work, built = tempfile.mkdtemp(), False
+    # The package is moved to OUTPUT once built and checked: a failure leaves nothing there.
+    if os.path.lexists(argv[6]):
+        os.remove(argv[6])
+    work = tempfile.mkdtemp()
     try:
         build(options, *argv, work)
-        built = True
+        return 0
     except Failure as failure:
-        print(f"build-msi ({arch}): {failure}", file=sys.stderr)
+        print(f"build-msi ({argv[0]}): {failure}", file=sys.stderr)
         return 1
     finally:
         shutil.rmtree(work)
-        if not built and os.path.lexists(output):
-            os.remove(output)
-    return 0
 
 
 if __name__ == "__main__":

@@ -1,15 +1,6 @@
 """Checks a Windows Installer package built by tools/build-msi.sh through its tables (msiinfo
-export): what it installs where, that the task is registered from the installed definition and
-deleted on removal, in the right places of the installation script, the upgrade rules and the
-summary information. Every failed check is named; the status is 1 when any failed.
-
-Usage: check-msi.sh PACKAGE x86|x64 VERSION PUBLISHER [PRODUCT_NAME [HELP_LINK]]
-  PRODUCT_NAME  what Add/Remove Programs shows, the facts' product name unless told
-  HELP_LINK     the support link it offers, none unless told
-QUENMOOR_FACTS names the build's quenmoor-facts.json (cmake/ReleaseFacts.cmake), which gives the
-product's and the task's names and the upgrade codes.
-SOURCE_DATE_EPOCH, when set, must be the package's creation and last-save time.
-"""
+export) and summary information; tools/check-msi.sh says how to call it. Every failed check is
+named; the status is 1 when any failed."""
 import functools
 import os
 import re
@@ -55,88 +46,84 @@ class Expectations:
 
 
 def check(expect, arch, version, publisher, product_name, help_link, facts):
-    names = msi_common.ARCHITECTURES[arch]
-    base_name, task = facts["product_name"], facts["task_name"]
+    names, base, task = msi_common.ARCHITECTURES[arch], facts["product_name"], facts["task_name"]
     # Fixed for ever: Windows Installer finds the installed product by them.
-    upgrade_code = "{" + facts.upgrade_code(arch) + "}"
-    other_upgrade_code = "{" + facts.upgrade_code(names["other"]) + "}"
-    expect.row("Property", "name shown by Add/Remove Programs", "ProductName", product_name)
-    expect.row("Property", "publisher shown by Add/Remove Programs", "Manufacturer", publisher)
-    expect.row("Property", "contact shown by Add/Remove Programs", "ARPCONTACT", publisher)
-    if help_link:
-        expect.row("Property", "support link shown by Add/Remove Programs", "ARPHELPLINK", help_link)
-    expect.row("Property", "version", "ProductVersion", version)
-    expect.row("Property", "per-machine installation", "ALLUSERS", "1")
-    # Names in 8.3 form beside the long ones, as Windows Installer's name columns want them (ICE03).
-    expect.row("Directory", "installation folder", "InstallFolder", names["program_files"],
-               "QUENMO~1|Quenmoor Update")
+    code, other_code = ("{" + facts.upgrade_code(a) + "}" for a in (arch, names["other"]))
     components, files = expect.rows("Component"), expect.rows("File")
+    register = f'/Create /F /TN "{task}" /XML "[InstallFolder]quenmoor-update.task.xml"'
+    delete = f'/Delete /F /TN "{task}"'
 
-    def expect_component(component, why, condition):
-        expect.row("Component", why, component, msi_common.column(components, component, 1),
-                   "InstallFolder", names["component_bits"], condition, component)
+    def component(name, condition):
+        return [name, msi_common.column(components, name, 1), "InstallFolder", names["component_bits"],
+                condition, name]
 
-    for component, short, file, sequence, file_version in (
+    def sequence(action, condition):
+        return [action, condition, expect.sequence_of(action)]
+
+    rows = [
+        ("Property", "name shown by Add/Remove Programs", ["ProductName", product_name]),
+        ("Property", "publisher shown by Add/Remove Programs", ["Manufacturer", publisher]),
+        ("Property", "contact shown by Add/Remove Programs", ["ARPCONTACT", publisher]),
+        ("Property", "support link shown by Add/Remove Programs", ["ARPHELPLINK", help_link] if help_link else None),
+        ("Property", "version", ["ProductVersion", version]),
+        ("Property", "per-machine installation", ["ALLUSERS", "1"]),
+        # Names in 8.3 form beside the long ones, as Windows Installer's name columns want them (ICE03).
+        ("Directory", "installation folder", ["InstallFolder", names["program_files"], "QUENMO~1|Quenmoor Update"])]
+    for name, short, file, number, file_version in (
             ("Program", "QUENMO~1.EXE", "quenmoor-update.exe", "1", version),
             ("Check", "QUENMO~2.EXE", "quenmoor-check.exe", "2", version),
             ("FolderCheck", "TEST-Q~1.PS1", "Test-QuenmoorFolders.ps1", "3", "")):
-        expect_component(component, f"the component of {file}", "")
-        expect.row("File", file, component, component, f"{short}|{file}",
-                   msi_common.column(files, component, 3), file_version, "", "512", sequence)
+        rows += [("Component", f"the component of {file}", component(name, "")),
+                 ("File", file, [name, name, f"{short}|{file}", msi_common.column(files, name, 3), file_version,
+                                 "", "512", number])]
     conditions = {"TaskDefinition": "NOT VersionNT64", "TaskDefinitionWow64": "VersionNT64"}
-    for component, condition in conditions.items() if arch == "x86" else [("TaskDefinition", "")]:
-        expect_component(component, "the task definition's component, for the Windows it fits",
-                         condition)
-        if ["QUENMO~1.XML|quenmoor-update.task.xml"] not in (r[2:3] for r in files if r[1:2] == [component]):
-            expect.fail(f"{component} installs no quenmoor-update.task.xml")
-
-    # The task: registered from the installed definition by LocalSystem (deferred 1024 + no
-    # impersonation 2048 + program named by a property 50), deleted before the files go, with a
-    # failed deletion (a task removed by hand) not stopping the removal (64).
-    register = f'/Create /F /TN "{task}" /XML "[InstallFolder]quenmoor-update.task.xml"'
-    delete = f'/Delete /F /TN "{task}"'
-    expect.row("CustomAction", "schtasks.exe of the package's architecture", "FindSchtasks", "51",
-               "SCHTASKS", f"[{names['system']}]schtasks.exe", "")
-    expect.row("CustomAction", "the task's registration", "RegisterTask", "3122", "SCHTASKS", register, "")
-    expect.row("CustomAction", "the task's deletion", "DeleteTask", "3186", "SCHTASKS", delete, "")
-    # Rollback: written into the script before the action it undoes (rollback 256 + in the
-    # script 1024 + LocalSystem 2048 + its failure ignored 64). A failed first installation
-    # deletes the task it registered; a failed removal registers it again.
-    expect.row("CustomAction", "the registration's rollback", "RollbackRegisterTask", "3442",
-               "SCHTASKS", delete, "")
-    expect.row("CustomAction", "the deletion's rollback", "RollbackDeleteTask", "3442", "SCHTASKS",
-               register, "")
-    for action, why, condition in (
-            ("RegisterTask", "registration on install, repair and upgrade, not on removal",
-             'NOT REMOVE="ALL"'),
-            ("DeleteTask", "deletion on removal only", 'REMOVE="ALL"'),
-            ("RollbackRegisterTask", "the registration is undone after a failed first installation",
-             'NOT Installed AND NOT REMOVE="ALL"'),
-            ("RollbackDeleteTask", "the deletion is undone after a failed removal", 'REMOVE="ALL"')):
-        expect.row("InstallExecuteSequence", why, action, condition, expect.sequence_of(action))
+    for name, condition in conditions.items() if arch == "x86" else [("TaskDefinition", "")]:
+        rows.append(("Component", "the task definition's component, for the Windows it fits",
+                     component(name, condition)))
+        if ["QUENMO~1.XML|quenmoor-update.task.xml"] not in (row[2:3] for row in files if row[1:2] == [name]):
+            expect.fail(f"{name} installs no quenmoor-update.task.xml")
+    rows += [
+        # The task: registered from the installed definition by LocalSystem (deferred 1024 + no
+        # impersonation 2048 + program named by a property 50), deleted before the files go, with
+        # a failed deletion (a task removed by hand) not stopping the removal (64).
+        ("CustomAction", "schtasks.exe of the package's architecture",
+         ["FindSchtasks", "51", "SCHTASKS", f"[{names['system']}]schtasks.exe", ""]),
+        ("CustomAction", "the task's registration", ["RegisterTask", "3122", "SCHTASKS", register, ""]),
+        ("CustomAction", "the task's deletion", ["DeleteTask", "3186", "SCHTASKS", delete, ""]),
+        ("InstallExecuteSequence", "registration on install, repair and upgrade, not on removal",
+         sequence("RegisterTask", 'NOT REMOVE="ALL"')),
+        ("InstallExecuteSequence", "deletion on removal only", sequence("DeleteTask", 'REMOVE="ALL"')),
+        # Rollback: written into the script before the action it undoes (rollback 256 + in the
+        # script 1024 + LocalSystem 2048 + its failure ignored 64). A failed first installation
+        # deletes the task it registered; a failed removal registers it again.
+        ("CustomAction", "the registration's rollback", ["RollbackRegisterTask", "3442", "SCHTASKS", delete, ""]),
+        ("CustomAction", "the deletion's rollback", ["RollbackDeleteTask", "3442", "SCHTASKS", register, ""]),
+        ("InstallExecuteSequence", "the registration is undone after a failed first installation",
+         sequence("RollbackRegisterTask", 'NOT Installed AND NOT REMOVE="ALL"')),
+        ("InstallExecuteSequence", "the deletion is undone after a failed removal",
+         sequence("RollbackDeleteTask", 'REMOVE="ALL"')),
+        # Upgrades: an older version, or another build of this version, is removed (the version
+        # inclusive, 512); a newer one refuses this package.
+        ("Property", "the architecture's upgrade code", ["UpgradeCode", code]),
+        ("Upgrade", "older versions and other builds of this one are upgraded",
+         [code, "", version, "", "513", "", "WIX_UPGRADE_DETECTED"]),
+        ("Upgrade", "newer versions are detected", [code, version, "", "", "2", "", "WIX_DOWNGRADE_DETECTED"]),
+        ("LaunchCondition", "a downgrade is refused", ["NOT WIX_DOWNGRADE_DETECTED",
+         f"A newer version of {base} is already installed. Remove it first to install this one."]),
+        ("LaunchCondition", "Windows 7 or later", ["Installed OR VersionNT >= 601", f"{base} needs Windows 7 or later."]),
+        ("Upgrade", "the other architecture's package is detected",
+         [other_code, "0.0.0", "", "", "258", "", "OTHER_ARCHITECTURE_INSTALLED"]),
+        ("LaunchCondition", "not beside the other architecture's package",
+         ["Installed OR NOT OTHER_ARCHITECTURE_INSTALLED",
+          f"{base} for {names['other']} is installed. Remove it first: both would run the same task."])]
+    for table, why, columns in rows:
+        if columns is not None:
+            expect.row(table, why, *columns)
     # The older build is removed inside the transaction, after InstallInitialize, so a failed
     # upgrade rolls that removal back too.
     expect.order("FindRelatedProducts", "LaunchConditions", "FindSchtasks", "InstallValidate",
                  "InstallInitialize", "RemoveExistingProducts", "RollbackDeleteTask", "DeleteTask",
-                 "RemoveFiles", "InstallFiles", "RollbackRegisterTask", "RegisterTask",
-                 "InstallFinalize")
-
-    # Upgrades: an older version, or another build of this version, is removed (the version
-    # inclusive, 512); a newer one refuses this package.
-    expect.row("Property", "the architecture's upgrade code", "UpgradeCode", upgrade_code)
-    expect.row("Upgrade", "older versions and other builds of this one are upgraded", upgrade_code,
-               "", version, "", "513", "", "WIX_UPGRADE_DETECTED")
-    expect.row("Upgrade", "newer versions are detected", upgrade_code, version, "", "", "2", "",
-               "WIX_DOWNGRADE_DETECTED")
-    expect.row("LaunchCondition", "a downgrade is refused", "NOT WIX_DOWNGRADE_DETECTED",
-               f"A newer version of {base_name} is already installed. Remove it first to install this one.")
-    expect.row("LaunchCondition", "Windows 7 or later", "Installed OR VersionNT >= 601",
-               f"{base_name} needs Windows 7 or later.")
-    expect.row("Upgrade", "the other architecture's package is detected", other_upgrade_code,
-               "0.0.0", "", "", "258", "", "OTHER_ARCHITECTURE_INSTALLED")
-    expect.row("LaunchCondition", "not beside the other architecture's package",
-               "Installed OR NOT OTHER_ARCHITECTURE_INSTALLED",
-               f"{base_name} for {names['other']} is installed. Remove it first: both would run the same task.")
+                 "RemoveFiles", "InstallFiles", "RollbackRegisterTask", "RegisterTask", "InstallFinalize")
 
 
 def check_summary(expect, template, summary, epoch):
