@@ -57,7 +57,8 @@ def task_definition(shipped, program_files):
 
 
 def files_checksum(folder):
-    """The SHA-256 of the list of the folder's files and their SHA-256, by name."""
+    """The SHA-256 of the list of the folder's files and their SHA-256 (sha256sum's lines), in the
+    order of the names' code points, whatever the caller's locale."""
     listing = ""
     for name in sorted(os.listdir(folder)):
         with open(os.path.join(folder, name), "rb") as file:
@@ -74,16 +75,19 @@ def package_codes(namespace, arch, version, publisher, test_build, fail_after_ta
 
 
 def insert(table, **row):
+    """An SQL statement adding the row: numbers as they are, text quoted."""
     values = ", ".join(str(v) if isinstance(v, int) else "'" + v.replace("'", "''") + "'" for v in row.values())
     return f"INSERT INTO {table} ({', '.join(row)}) VALUES ({values})"
 
 
 def msibuild(package, queries, *options):
+    """Runs the queries on the package, then msibuild's other options; True when it succeeded."""
     return subprocess.run(["msibuild", package, *(a for q in queries for a in ("-q", q)), *options],
                           check=False).returncode == 0
 
 
 def build(options, arch, program, task, folder_check, version, publisher, output, work):
+    """Builds the package in the folder `work`, then moves it to `output`; raises Failure."""
     epoch = os.environ.get("SOURCE_DATE_EPOCH", "")
     for tool in "wixl", "msibuild", "msiinfo":
         if not shutil.which(tool):

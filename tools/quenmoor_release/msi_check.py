@@ -46,6 +46,7 @@ class Expectations:
 
 
 def check(expect, arch, version, publisher, product_name, help_link, facts):
+    """The rows of the package's tables and the order of its actions."""
     names, base, task = msi_common.ARCHITECTURES[arch], facts["product_name"], facts["task_name"]
     # Fixed for ever: Windows Installer finds the installed product by them.
     code, other_code = ("{" + facts.upgrade_code(a) + "}" for a in (arch, names["other"]))

@@ -48,7 +48,6 @@ def rows(package, table):
     return [line.split("\t") for line in result.stdout.replace("\r", "").split("\n")]
 
 
-def column(table_rows, key, index, key_index=0):
-    """Column `index` of the first row whose column `key_index` is `key`, or ""."""
-    return next((row[index] for row in table_rows if len(row) > max(index, key_index)
-                 and row[key_index] == key), "")
+def column(table_rows, key, index):
+    """Column `index` of the first row whose first column is `key`, or ""."""
+    return next((row[index] for row in table_rows if row[0] == key and len(row) > index), "")
