@@ -14,8 +14,7 @@ import sys
 import tempfile
 
 import check_task_principal
-import msi_stamp_times
-from quenmoor_release import msi_check, msi_common
+from quenmoor_release import msi_check, msi_common, msi_times
 
 USAGE = ("usage: build-msi.sh [--test-build=WORD] [--help-link=URL] [--fail-after-task] "
          "x86|x64 PROGRAM TASK_XML FOLDER_CHECK VERSION PUBLISHER OUTPUT")
@@ -201,7 +200,7 @@ def build(options, arch, program, task, folder_check, version, publisher, output
                     names["template"], f"{{{package_code}}}"):
         raise Failure("msibuild could not complete the package")
     try:
-        msi_stamp_times.stamp(package, int(epoch))
+        msi_times.stamp(package, int(epoch))
     except (ValueError, struct.error, IndexError) as error:
         raise Failure(f"could not set the package's summary times: {error}") from None
 

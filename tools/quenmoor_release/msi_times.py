@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """Sets the creation and last-save times in a Windows Installer package's summary information.
 
 wixl stamps both with the time of the build; a reproducible package needs the release's time
@@ -6,11 +5,8 @@ instead. The package is a compound file (the OLE structured storage format); the
 information is its stream "\\x05SummaryInformation", a property set whose properties 12 (created)
 and 13 (last saved) are FILETIMEs. They are overwritten in place, so nothing else in the file
 moves.
-
-Usage: msi_stamp_times.py PACKAGE UNIX_TIME
 """
 import struct
-import sys
 
 ENDOFCHAIN = 0xFFFFFFFE
 SUMMARY_STREAM = "\x05SummaryInformation"
@@ -125,15 +121,3 @@ def stamp(path, unix_time):
     with open(path, "r+b") as file:
         file.write(data)
 
-
-def main():
-    if len(sys.argv) != 3:
-        sys.exit("usage: msi_stamp_times.py PACKAGE UNIX_TIME")
-    try:
-        stamp(sys.argv[1], int(sys.argv[2]))
-    except (ValueError, struct.error, IndexError) as error:
-        sys.exit(f"{sys.argv[1]}: cannot set the summary times: {error}")
-
-
-if __name__ == "__main__":
-    main()
