@@ -2,7 +2,12 @@
 # Writes the third-party notices of the Windows programs to standard output: the licence texts of
 # the runtime libraries that mingw-w64 links into them statically, as Debian ships them with the
 # packages that provide those libraries.
+# Usage: third-party-notices.sh PROGRAM...   the shipped programs' names, as the build lists them
 set -euo pipefail
+if [ "$#" -eq 0 ]; then
+    echo "usage: $0 PROGRAM..." >&2
+    exit 2
+fi
 
 # What is linked in, and the Debian packages whose copyright files carry its licence texts.
 libraries=(
@@ -10,10 +15,17 @@ libraries=(
     "GCC runtime libraries (libstdc++, libgcc, libgcc_eh), under the GCC Runtime Library Exception:gcc-mingw-w64-x86-64-posix gcc-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix"
 )
 
-cat <<'TEXT'
-Third-party notices for quenmoor-update.exe and quenmoor-check.exe
+programs=("${@/%/.exe}")
+named=${programs[*]}
+case $# in
+1) named="${programs[0]}" all="The program (x86 and x64) is" ;;
+2) named="${programs[0]} and ${programs[1]}" all="Both programs (x86 and x64) are" ;;
+*) named="${named// /, }" named="${named%, *} and ${programs[-1]}" all="All $# programs (x86 and x64) are" ;;
+esac
+cat <<TEXT
+Third-party notices for $named
 
-Both programs (x86 and x64) are built with the mingw-w64 cross compiler of Debian, which links
+$all built with the mingw-w64 cross compiler of Debian, which links
 the following runtime libraries into them. Their licence texts follow, as the Debian
 packages that provide the libraries state them.
 TEXT
