@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The Wine settings of every script that starts Wine: Wine started through bin/ beside this file,
 # the variables of wine.env (no debug output, no Mono or Gecko installer prompt, no desktop menu
 # entries; CTest's runs read the same file) and no display to open a window on.
