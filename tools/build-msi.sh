@@ -5,8 +5,8 @@
 # TASK_XML and the package's own, and each must run the program as LOCAL SERVICE
 # (tools/check_task_principal.py). The work is done by tools/quenmoor_release/msi_build.py.
 # Usage: build-msi.sh [OPTION...] x86|x64 PROGRAM TASK_XML FOLDER_CHECK VERSION PUBLISHER OUTPUT
-#   PROGRAM    quenmoor-update.exe of that architecture (signed, when the release is);
-#              quenmoor-check.exe beside it goes into the package too
+#   PROGRAM    quenmoor-update.exe of that architecture (signed, when the release is), the
+#              program the task runs; every other shipped program is taken from beside it
 #   TASK_XML   the shipped task definition (UTF-16 or UTF-8); the package's copy names the
 #              program where the package installs it
 #   FOLDER_CHECK  Test-QuenmoorFolders.ps1, the read-only check of the folders' rights

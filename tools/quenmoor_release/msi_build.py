@@ -18,8 +18,9 @@ from quenmoor_release import msi_check, msi_common, msi_times
 
 USAGE = ("usage: build-msi.sh [--test-build=WORD] [--help-link=URL] [--fail-after-task] "
          "x86|x64 PROGRAM TASK_XML FOLDER_CHECK VERSION PUBLISHER OUTPUT")
-COMPONENTS = {"ProgramComponent": "program", "TaskComponent": "task", "TaskWow64Component": "task wow64",
-              "CheckComponent": "check", "FolderCheckComponent": "folder check"}
+# wixl's names of the components' codes, and the names the codes are derived from; each shipped
+# program adds its own (component_codes).
+COMPONENTS = {"TaskComponent": "task", "TaskWow64Component": "task wow64", "FolderCheckComponent": "folder check"}
 WXS = os.path.normpath(os.path.join(__file__, "..", "..", "..", "packaging", "quenmoor-update.wxs"))
 
 
@@ -39,16 +40,16 @@ def version_fault(version):
     return None
 
 
-def task_definition(shipped, program_files):
+def task_definition(shipped, program_files, folder):
     """The package's task definition from the shipped one (UTF-16 with its mark, or UTF-8): its
-    one <Command> names the program through the Program Files variable `program_files`; written
+    one <Command> names the program in `folder` through the Program Files variable `program_files`; written
     in UTF-16 with its mark and CRLF line ends, as Task Scheduler writes definitions."""
     text = shipped.decode("utf-16") if shipped[:2] == b"\xff\xfe" else shipped.decode("utf-8")
     lines = text.split("\n")
     command = re.compile("<Command>.*</Command>")
     if sum(1 for line in lines if command.search(line)) != 1:
         raise ValueError("must have exactly one <Command> line")
-    path = f'<Command>"%{program_files}%\\Quenmoor Update\\quenmoor-update.exe"</Command>'
+    path = f'<Command>"%{program_files}%\\{folder}\\{msi_common.TASK_PROGRAM}.exe"</Command>'
     edited = [command.sub(lambda _: path, line, count=1).rstrip("\r") + "\r" for line in lines]
     if not lines[-1]:  # ended by a line end: nothing after it
         edited[-1] = ""
@@ -65,12 +66,26 @@ def files_checksum(folder):
     return hashlib.sha256(listing.encode()).hexdigest()
 
 
-def package_codes(namespace, arch, version, publisher, test_build, fail_after_task, files_sum):
+def program_components(programs):
+    """The shipped programs' components as the package's source names them: one file each, its
+    code from the program's name, so the same in every version."""
+    components = {}
+    lines = [f"<Include>"]
+    for table, name, _ in msi_common.folder_files(programs)[:len(programs)]:
+        components[f"{table}Component"] = table.lower()
+        lines += [f'  <Component Id="{table}" Guid="$(var.{table}Component)" Win64="$(var.Win64)">',
+                  f'    <File Id="{table}" Name="{name}" Source="{name}" KeyPath="yes" />',
+                  "  </Component>"]
+    refs = ["<Include>", *(f'  <ComponentRef Id="{table[:-len("Component")]}" />' for table in components)]
+    return components, "\n".join(lines + ["</Include>\n"]), "\n".join(refs + ["</Include>\n"])
+
+
+def package_codes(namespace, components, arch, version, publisher, test_build, fail_after_task, files_sum):
     """ProductCode and the package code, new for any change of the package's inputs, and the
     components' codes by wixl's names, the same in every version of an architecture's package."""
     build = f"{arch} {version} {publisher} {test_build} {str(fail_after_task).lower()} {files_sum}"
-    names = [f"product {build}", f"package {build}"] + [f"component {arch} {c}" for c in COMPONENTS.values()]
-    return dict(zip(["ProductCode", "package", *COMPONENTS], msi_common.codes(namespace, *names)))
+    names = [f"product {build}", f"package {build}"] + [f"component {arch} {c}" for c in components.values()]
+    return dict(zip(["ProductCode", "package", *components], msi_common.codes(namespace, *names)))
 
 
 def insert(table, **row):
@@ -103,10 +118,9 @@ def build(options, arch, program, task, folder_check, version, publisher, output
         raise Failure("QUENMOOR_FACTS must name the build's quenmoor-facts.json")
     facts = msi_common.Facts(os.environ["QUENMOOR_FACTS"])
     task_name, product_name = facts["task_name"], facts["product_name"]
-    # The programs that packaging/quenmoor-update.wxs installs, each a component of its own with
-    # a short name below: a program added to the release needs both before it can ship here.
-    if (programs := facts["programs"].replace("\n", " ")) != "quenmoor-update quenmoor-check":
-        raise Failure(f"the release ships {programs}, but {WXS} installs quenmoor-update and quenmoor-check")
+    programs = facts.programs()
+    if msi_common.TASK_PROGRAM not in programs:
+        raise Failure(f"the release does not ship {msi_common.TASK_PROGRAM}, the program the task runs")
     if arch not in msi_common.ARCHITECTURES:
         raise Failure("unknown architecture (x86 or x64)")
     names = msi_common.ARCHITECTURES[arch]
@@ -114,17 +128,19 @@ def build(options, arch, program, task, folder_check, version, publisher, output
 
     files = os.path.join(work, "files")
     os.mkdir(files)
-    check = os.path.join(os.path.dirname(program), "quenmoor-check.exe")
-    if not os.path.isfile(check):
-        raise Failure(f"no quenmoor-check.exe beside {program}")
-    for source, name in (program, "quenmoor-update.exe"), (check, "quenmoor-check.exe"), \
-            (folder_check, "Test-QuenmoorFolders.ps1"):
+    # PROGRAM is the task's program; every other shipped program lies beside it.
+    folder = msi_common.folder_files(programs)
+    sources = {name: program if name == f"{msi_common.TASK_PROGRAM}.exe" else os.path.join(os.path.dirname(program), name)
+               for _, name, _ in folder[:len(programs)]}
+    for source, name in *((source, name) for name, source in sources.items()), (folder_check, msi_common.FOLDER_CHECK):
+        if not os.path.isfile(source):
+            raise Failure(f"no {name} beside {program}")
         shutil.copy(source, os.path.join(files, name))
     # The package's task definitions: the x86 package has one for 64-bit Windows too.
     definitions = {"task.xml": "ProgramFiles", **({"task-wow64.xml": "ProgramFiles(x86)"} if arch == "x86" else {})}
     try:
         for name, variable in definitions.items():
-            pathlib.Path(files, name).write_bytes(task_definition(pathlib.Path(task).read_bytes(), variable))
+            pathlib.Path(files, name).write_bytes(task_definition(pathlib.Path(task).read_bytes(), variable, product_name))
     except ValueError as error:  # UnicodeDecodeError too
         raise Failure(f"{task}: {error}") from None
     if check_task_principal.main([task] + [os.path.join(files, name) for name in sorted(definitions)]):
@@ -132,21 +148,23 @@ def build(options, arch, program, task, folder_check, version, publisher, output
     # The cabinet keeps each file's time; TZ fixes how it is written down.
     for name in os.listdir(files):
         os.utime(os.path.join(files, name), (int(epoch), int(epoch)))
-    codes = package_codes(facts["code_namespace"], arch, version, publisher, test_build,
+    components, component_source, component_refs = program_components(programs)
+    for name, text in ("programs.wxi", component_source), ("program-refs.wxi", component_refs):
+        pathlib.Path(work, name).write_text(text, encoding="utf-8")
+    codes = package_codes(facts["code_namespace"], components | COMPONENTS, arch, version, publisher, test_build,
                           options["fail_after_task"], files_checksum(files))
     package_code = codes.pop("package")
     upgrade_code = facts.upgrade_code(arch)
 
     # wixl takes the files' paths relative to the folder it runs in.
     package = os.path.join(work, "package.msi")
-    defines = dict(codes, Arch=arch, Version=version, Manufacturer=publisher, TaskName=task_name,
+    defines = dict(codes, Arch=arch, BaseName=product_name, Version=version, Manufacturer=publisher, TaskName=task_name,
                    ProductName=shown_name, UpgradeCode=upgrade_code,
                    OtherUpgradeCode=facts.upgrade_code(names["other"]),
                    ProgramFilesFolder=names["program_files"], SystemFolder=names["system"],
-                   Win64=names["win64"], FolderCheck="Test-QuenmoorFolders.ps1",
-                   Program="quenmoor-update.exe", Check="quenmoor-check.exe", Task="task.xml",
+                   Win64=names["win64"], FolderCheck=msi_common.FOLDER_CHECK, Task="task.xml",
                    TaskWow64="task-wow64.xml")
-    wixl = subprocess.run(["wixl", "--arch", arch, "-o", package,
+    wixl = subprocess.run(["wixl", "--arch", arch, "-o", package, "-I", work,
                            *(a for d in defines.items() for a in ("-D", "=".join(d))), WXS],
                           cwd=files, env=dict(os.environ, TZ="UTC"), check=False,
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
@@ -184,12 +202,14 @@ def build(options, arch, program, task, folder_check, version, publisher, output
         insert("InstallExecuteSequence", Action="RollbackRegisterTask",
                Condition='NOT Installed AND NOT REMOVE="ALL"', Sequence=4009),
         insert("InstallExecuteSequence", Action="RollbackDeleteTask", Condition='REMOVE="ALL"', Sequence=3489),
-        "UPDATE Directory SET DefaultDir = 'QUENMO~1|Quenmoor Update' WHERE Directory = 'InstallFolder'",
-        f"UPDATE File SET FileName = 'QUENMO~1.EXE|quenmoor-update.exe', Version = '{version}' WHERE File = 'Program'",
-        f"UPDATE File SET FileName = 'QUENMO~2.EXE|quenmoor-check.exe', Version = '{version}' WHERE File = 'Check'",
-        "UPDATE File SET FileName = 'QUENMO~1.XML|quenmoor-update.task.xml' "
-        "WHERE Component_ = 'TaskDefinition' OR Component_ = 'TaskDefinitionWow64'",
-        "UPDATE File SET FileName = 'TEST-Q~1.PS1|Test-QuenmoorFolders.ps1' WHERE File = 'FolderCheck'",
+        f"UPDATE Directory SET DefaultDir = '{msi_common.short_name(product_name, set())}|{product_name}' "
+        "WHERE Directory = 'InstallFolder'",
+        *(f"UPDATE File SET FileName = '{short}|{name}'"
+          + (f", Version = '{version}'" if name.endswith(".exe") else "")
+          + (f" WHERE File = '{table}'" if table else
+             " WHERE Component_ = 'TaskDefinition' OR Component_ = 'TaskDefinitionWow64'")
+          # The task definition before the folder check: the order that keeps the package's bytes.
+          for table, name, short in folder[:len(programs)] + folder[-1:] + folder[len(programs):-1]),
         insert("Property", Property="ARPCONTACT", Value=publisher)]
     if options["help_link"]:
         queries.append(insert("Property", Property="ARPHELPLINK", Value=options["help_link"]))

@@ -51,7 +51,7 @@ def check(expect, arch, version, publisher, product_name, help_link, facts):
     # Fixed for ever: Windows Installer finds the installed product by them.
     code, other_code = ("{" + facts.upgrade_code(a) + "}" for a in (arch, names["other"]))
     components, files = expect.rows("Component"), expect.rows("File")
-    register = f'/Create /F /TN "{task}" /XML "[InstallFolder]quenmoor-update.task.xml"'
+    register = f'/Create /F /TN "{task}" /XML "[InstallFolder]{msi_common.TASK_DEFINITION}"'
     delete = f'/Delete /F /TN "{task}"'
 
     def component(name, condition):
@@ -69,20 +69,22 @@ def check(expect, arch, version, publisher, product_name, help_link, facts):
         ("Property", "version", ["ProductVersion", version]),
         ("Property", "per-machine installation", ["ALLUSERS", "1"]),
         # Names in 8.3 form beside the long ones, as Windows Installer's name columns want them (ICE03).
-        ("Directory", "installation folder", ["InstallFolder", names["program_files"], "QUENMO~1|Quenmoor Update"])]
-    for name, short, file, number, file_version in (
-            ("Program", "QUENMO~1.EXE", "quenmoor-update.exe", "1", version),
-            ("Check", "QUENMO~2.EXE", "quenmoor-check.exe", "2", version),
-            ("FolderCheck", "TEST-Q~1.PS1", "Test-QuenmoorFolders.ps1", "3", "")):
+        ("Directory", "installation folder",
+         ["InstallFolder", names["program_files"], f"{msi_common.short_name(base, set())}|{base}"])]
+    # Every shipped program, the task's first, then the folder check, packed in that order; the
+    # programs carry the version.
+    folder = msi_common.folder_files(facts.programs())
+    for number, (name, file, short) in enumerate(folder[:-1], start=1):
         rows += [("Component", f"the component of {file}", component(name, "")),
-                 ("File", file, [name, name, f"{short}|{file}", msi_common.column(files, name, 3), file_version,
-                                 "", "512", number])]
+                 ("File", file, [name, name, f"{short}|{file}", msi_common.column(files, name, 3),
+                                 version if file.endswith(".exe") else "", "", "512", str(number)])]
+    definition = "|".join(folder[-1][1:][::-1])
     conditions = {"TaskDefinition": "NOT VersionNT64", "TaskDefinitionWow64": "VersionNT64"}
     for name, condition in conditions.items() if arch == "x86" else [("TaskDefinition", "")]:
         rows.append(("Component", "the task definition's component, for the Windows it fits",
                      component(name, condition)))
-        if ["QUENMO~1.XML|quenmoor-update.task.xml"] not in (row[2:3] for row in files if row[1:2] == [name]):
-            expect.fail(f"{name} installs no quenmoor-update.task.xml")
+        if [definition] not in (row[2:3] for row in files if row[1:2] == [name]):
+            expect.fail(f"{name} installs no {msi_common.TASK_DEFINITION}")
     rows += [
         # The task: registered from the installed definition by LocalSystem (deferred 1024 + no
         # impersonation 2048 + program named by a property 50), deleted before the files go, with

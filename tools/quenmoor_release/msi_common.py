@@ -1,6 +1,7 @@
 """What building and checking a package share: the build's facts, each architecture's names,
 the tables as msiinfo exports them and the name-based codes."""
 import json
+import re
 import subprocess
 import uuid
 
@@ -14,6 +15,43 @@ ARCHITECTURES = {
     "x64": {"other": "x86", "template": "x64;1033", "program_files": "ProgramFiles64Folder",
             "system": "System64Folder", "win64": "yes", "component_bits": "256"},
 }
+
+
+# The program that the task definition runs: the package's "Program" component.
+TASK_PROGRAM = "quenmoor-update"
+# The install folder's other files: the read-only check of the folders' rights and the task's
+# definition (one component per Windows it fits, one file name).
+FOLDER_CHECK = "Test-QuenmoorFolders.ps1"
+TASK_DEFINITION = "quenmoor-update.task.xml"
+
+
+def short_name(long_name, taken):
+    """The 8.3 form of a file name beside the long one, as the name columns want it (ICE03): six
+    characters of the name, ~N for the first N not in `taken` (the folder's short names so far,
+    to which it is added), three of the extension, in capitals."""
+    stem, _, extension = long_name.rpartition(".") if "." in long_name else (long_name, "", "")
+
+    def kept(text, size):
+        return re.sub(r"[^A-Z0-9_^$!#%&{}@'()-]", "", text.upper())[:size]
+
+    number = 1
+    while (short := f"{kept(stem, 6)}~{number}" + (f".{kept(extension, 3)}" if extension else "")) in taken:
+        number += 1
+    taken.add(short)
+    return short
+
+
+def folder_files(programs):
+    """The install folder's files as (table name, file name, 8.3 name), in the order they are packed:
+    every shipped program as the build lists them, the folder check, then the task definition
+    (its table name None: two components hold it). The task's program keeps the table name
+    "Program"; every other is named by its name's last words ("quenmoor-check" is "Check")."""
+    taken = set()
+    files = [("Program" if name == TASK_PROGRAM else
+              "".join(word.capitalize() for word in name.split("-")[1:] or [name]), f"{name}.exe")
+             for name in programs]
+    files += [("FolderCheck", FOLDER_CHECK), (None, TASK_DEFINITION)]
+    return [(table_name, name, short_name(name, taken)) for table_name, name in files]
 
 
 class Facts:
@@ -32,6 +70,10 @@ class Facts:
 
     def upgrade_code(self, arch):
         return self[f"upgrade_codes.{arch}"]
+
+    def programs(self):
+        """The shipped programs' names, in the order the build lists them."""
+        return self["programs"].split("\n")
 
 
 def codes(namespace, *names):

@@ -4,7 +4,7 @@ import os
 import tempfile
 import unittest
 
-from quenmoor_release import msi_build
+from quenmoor_release import msi_build, msi_common
 
 NAMESPACE = "5B1F0C2A-8E47-4D93-A6C1-3F9E7D20B854"
 
@@ -23,12 +23,29 @@ class VersionTest(unittest.TestCase):
                     self.assertIn(refused, fault)
 
 
+class FolderFilesTest(unittest.TestCase):
+    def test_the_shipped_files_names_in_the_package(self):
+        self.assertEqual(msi_common.folder_files(["quenmoor-update", "quenmoor-check", "quenmoor-fix-links"]), [
+            ("Program", "quenmoor-update.exe", "QUENMO~1.EXE"), ("Check", "quenmoor-check.exe", "QUENMO~2.EXE"),
+            ("FixLinks", "quenmoor-fix-links.exe", "QUENMO~3.EXE"),
+            ("FolderCheck", "Test-QuenmoorFolders.ps1", "TEST-Q~1.PS1"),
+            (None, "quenmoor-update.task.xml", "QUENMO~1.XML")])
+
+    def test_short_names(self):
+        for name, taken, short in (("Quenmoor Update", set(), "QUENMO~1"), ("a.b.json", set(), "AB~1.JSO"),
+                                   ("x+y=z[1].exe", {"XYZ1~1.EXE"}, "XYZ1~2.EXE"), ("q.exe", {"Q~1.TXT"}, "Q~1.EXE")):
+            with self.subTest(name=name):
+                self.assertEqual(msi_common.short_name(name, taken), short)
+                self.assertIn(short, taken)
+
+
 class CodesTest(unittest.TestCase):
+    COMPONENTS = msi_build.program_components(["quenmoor-update", "quenmoor-check"])[0] | msi_build.COMPONENTS
     INPUTS = {"arch": "x64", "version": "1.0.0.0", "publisher": "Ostrel", "test_build": "",
               "fail_after_task": False, "files_sum": "0" * 64}
 
     def codes(self, **changes):
-        return msi_build.package_codes(NAMESPACE, **dict(self.INPUTS, **changes))
+        return msi_build.package_codes(NAMESPACE, self.COMPONENTS, **dict(self.INPUTS, **changes))
 
     def test_any_change_of_the_inputs_is_another_product_and_package(self):
         same = self.codes()
@@ -43,7 +60,7 @@ class CodesTest(unittest.TestCase):
 
     def test_components_keep_their_codes_across_builds_of_an_architecture(self):
         same, newer, other = self.codes(), self.codes(version="2.0.0.0", files_sum="1" * 64), self.codes(arch="x86")
-        for component in msi_build.COMPONENTS:
+        for component in self.COMPONENTS:
             self.assertEqual(newer[component], same[component])
             self.assertNotEqual(other[component], same[component])
         self.assertEqual(len(set(same.values())), 7)
@@ -71,19 +88,19 @@ class TaskDefinitionTest(unittest.TestCase):
                 ("UTF-8, LF", b"<Task>\n  <Command>C:\\x.exe</Command>\n</Task>\n"),
                 ("UTF-8, CR CR LF", b"<Task>\r\r\n  <Command>C:\\x.exe</Command>\n</Task>\n")):
             with self.subTest(name):
-                edited = msi_build.task_definition(shipped, "ProgramFiles(x86)")
+                edited = msi_build.task_definition(shipped, "ProgramFiles(x86)", "Quenmoor Update")
                 self.assertEqual(edited[:2], b"\xff\xfe")
                 self.assertEqual(edited[2:].decode("utf-16-le"),
                                  f"<Task>\r\n  {self.COMMAND}\r\n</Task>\r\n")
 
     def test_a_last_line_without_its_end_gets_a_carriage_return_only(self):
-        edited = msi_build.task_definition(b"<Command>a</Command>", "ProgramFiles")
+        edited = msi_build.task_definition(b"<Command>a</Command>", "ProgramFiles", "Quenmoor Update")
         self.assertEqual(edited[2:].decode("utf-16-le"), self.COMMAND.replace("(x86)", "") + "\r")
 
     def test_a_definition_needs_exactly_one_command(self):
         for shipped in b"<Task/>\n", b"<Command>a</Command>\n<Command>b</Command>\n":
             with self.subTest(shipped=shipped), self.assertRaises(ValueError):
-                msi_build.task_definition(shipped, "ProgramFiles")
+                msi_build.task_definition(shipped, "ProgramFiles", "Quenmoor Update")
 
 
 if __name__ == "__main__":
