@@ -13,7 +13,7 @@
 #   --changed  only the faults in files that differ between BASE and the working tree (committed
 #              since BASE, uncommitted or new); BASE is a commit, by default where HEAD left
 #              origin/main, or main when there is no origin/main, or else HEAD~1
-#   ID...      only these faults
+#   ID...      only these faults; an ID the catalogue lacks stops the run (status 2)
 # The work is done by tools/quenmoor_release/mutation.py.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)

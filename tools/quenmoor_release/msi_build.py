@@ -66,12 +66,13 @@ def files_checksum(folder):
     return hashlib.sha256(listing.encode()).hexdigest()
 
 
-def program_components(programs):
-    """The shipped programs' components as the package's source names them: one file each, its
-    code from the program's name, so the same in every version."""
+def program_components(shipped_files):
+    """The shipped programs' components, from their rows of msi_common.folder_files, as the
+    package's source names them: one file each, its code from the program's name, so the same in
+    every version."""
     components = {}
-    lines = [f"<Include>"]
-    for table, name, _ in msi_common.folder_files(programs)[:len(programs)]:
+    lines = ["<Include>"]
+    for table, name, _ in shipped_files:
         components[f"{table}Component"] = table.lower()
         lines += [f'  <Component Id="{table}" Guid="$(var.{table}Component)" Win64="$(var.Win64)">',
                   f'    <File Id="{table}" Name="{name}" Source="{name}" KeyPath="yes" />',
@@ -130,8 +131,9 @@ def build(options, arch, program, task, folder_check, version, publisher, output
     os.mkdir(files)
     # PROGRAM is the task's program; every other shipped program lies beside it.
     folder = msi_common.folder_files(programs)
+    shipped_files = folder[:len(programs)]
     sources = {name: program if name == f"{msi_common.TASK_PROGRAM}.exe" else os.path.join(os.path.dirname(program), name)
-               for _, name, _ in folder[:len(programs)]}
+               for _, name, _ in shipped_files}
     for source, name in *((source, name) for name, source in sources.items()), (folder_check, msi_common.FOLDER_CHECK):
         if not os.path.isfile(source):
             raise Failure(f"no {name} beside {program}")
@@ -148,7 +150,7 @@ def build(options, arch, program, task, folder_check, version, publisher, output
     # The cabinet keeps each file's time; TZ fixes how it is written down.
     for name in os.listdir(files):
         os.utime(os.path.join(files, name), (int(epoch), int(epoch)))
-    components, component_source, component_refs = program_components(programs)
+    components, component_source, component_refs = program_components(shipped_files)
     for name, text in ("programs.wxi", component_source), ("program-refs.wxi", component_refs):
         pathlib.Path(work, name).write_text(text, encoding="utf-8")
     codes = package_codes(facts["code_namespace"], components | COMPONENTS, arch, version, publisher, test_build,

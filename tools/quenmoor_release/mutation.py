@@ -10,8 +10,9 @@ import sys
 import time
 
 from quenmoor_release import mutation_catalogue as catalogue
+from quenmoor_release import steps
+from quenmoor_release.steps import run
 
-ROOT = pathlib.Path(__file__).resolve().parents[2]
 CATALOGUE = "tests/mutation/catalogue.txt"
 COPY = "build/mutation/src"
 BUILD_LOG = "build/mutation/last-build.log"
@@ -37,17 +38,9 @@ def parse_args(args):
     return builds, base, args
 
 
-def must(command, **options):
-    """Runs a step that the run cannot go on without; stops with its status when it fails."""
-    result = subprocess.run(command, check=False, **options)
-    if result.returncode:
-        sys.exit(result.returncode)
-    return result.stdout
-
-
 def git_names(command, *args):
     """The paths that a git command lists, taken whole (-z), whatever characters they hold."""
-    return [name for name in must(["git", command, "-z", *args], stdout=subprocess.PIPE, text=True,
+    return [name for name in run(["git", command, "-z", *args], stdout=subprocess.PIPE, text=True,
                                   errors="surrogateescape").split("\0") if name]
 
 
@@ -65,11 +58,11 @@ def changed_files(base):
         sys.exit(2)
     if not base:
         branch = next((name for name in ("origin/main", "main") if is_commit(name)), None)
-        base = "HEAD~1" if branch is None else must(
+        base = "HEAD~1" if branch is None else run(
             ["git", "merge-base", branch, "HEAD"], stdout=subprocess.PIPE, text=True).strip()
     changed = set(git_names("diff", "--name-only", base, "--"))
     changed.update(git_names("ls-files", "--others", "--exclude-standard"))
-    short = must(["git", "rev-parse", "--short", base], stdout=subprocess.PIPE, text=True).strip()
+    short = run(["git", "rev-parse", "--short", base], stdout=subprocess.PIPE, text=True).strip()
     print(f"== faults in the files changed since {short}")
     return changed
 
@@ -157,11 +150,12 @@ def judge(entry, preset):
 
 
 def main(args):
-    sys.stdout.reconfigure(line_buffering=True)
-    os.chdir(ROOT)
     builds, base, ids = parse_args(args)
     changed = None if base is None else changed_files(base)
     entries = catalogue.parse(pathlib.Path(CATALOGUE).read_text(encoding="utf-8"))
+    if unknown := catalogue.unknown(entries, ids):
+        print(f"{CATALOGUE} has no fault named {', '.join(unknown)}", file=sys.stderr)
+        return 2
     # The copy holds every file that git knows or would add.
     for name in git_names("ls-files", "-co", "--exclude-standard"):
         if os.path.exists(name):
@@ -175,8 +169,8 @@ def main(args):
         preset = PRESETS[build]
         all_tests = ",".join(sorted({test for entry in chosen for test in entry.tests.split(",")}))
         print(f"== {build}: {len(chosen)} faults; baseline build and tests ({all_tests})")
-        must(["cmake", "--preset", preset], cwd=COPY, stdout=subprocess.DEVNULL)
-        must(["cmake", "--build", "--preset", preset], cwd=COPY, stdout=subprocess.DEVNULL)
+        run(["cmake", "--preset", preset], cwd=COPY, stdout=subprocess.DEVNULL)
+        run(["cmake", "--build", "--preset", preset], cwd=COPY, stdout=subprocess.DEVNULL)
         if not run_tests(preset, all_tests, catalogue.DEFAULT_FILTER):
             print(pathlib.Path(TEST_LOG).read_text(encoding="utf-8", errors="replace"), end="")
             print("the unchanged sources fail their tests: no fault can be judged", file=sys.stderr)
@@ -189,7 +183,7 @@ def main(args):
             if kind in ("killed", "survived"):
                 print(f"       ran only: {entry.tests} (GTEST_FILTER={entry.filter})")
         # Back to the unchanged sources in this build too.
-        must(["cmake", "--build", "--preset", preset], cwd=COPY, stdout=subprocess.DEVNULL)
+        run(["cmake", "--build", "--preset", preset], cwd=COPY, stdout=subprocess.DEVNULL)
     if not any(counts.values()):
         print(f"no fault of {CATALOGUE} was chosen")
     print(f"== {counts['killed']} killed, {counts['survived']} survived, {counts['broken']} not building, "
@@ -198,4 +192,4 @@ def main(args):
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(steps.main(main, sys.argv[1:]))

@@ -45,6 +45,13 @@ def choose(entries, build, ids=(), changed=None):
             and (not ids or entry.id in ids) and (changed is None or entry.file in changed)]
 
 
+def unknown(entries, ids):
+    """The ids, in the order given, that name no entry: a mistyped id would otherwise choose
+    nothing and pass."""
+    known = {entry.id for entry in entries}
+    return [name for name in ids if name not in known]
+
+
 def plant(text, entry):
     """The text with each of the entry's `from` replaced by its `to`, in turn; each must occur
     exactly once at its turn, or the entry is stale."""

@@ -10,36 +10,13 @@ import sys
 import time
 
 import facts as facts_file
-from quenmoor_release import identity, msi_build, msi_common, release_files
+from quenmoor_release import identity, msi_build, msi_common, release_files, steps
+from quenmoor_release.steps import Stop, output, run
 from quenmoor_release.release_files import crlf
 
-ROOT = os.path.normpath(os.path.join(__file__, "..", "..", ".."))
 PRESETS = {"x86": "windows-x86-release", "x64": "windows-release"}
 ARCHITECTURES = ("x86", "x64")
 PACKAGE = "build/package"
-
-
-class Stop(Exception):
-    """Ends the packing with `status`, after printing `message` (if any) to standard error."""
-
-    def __init__(self, status, message=None):
-        super().__init__(message)
-        self.status, self.message = status, message
-
-
-def run(command, **options):
-    """Runs the command; a failure stops the packing with its status."""
-    status = subprocess.run(command, check=False, **options).returncode
-    if status:
-        raise Stop(status)
-
-
-def output(command, **options):
-    """The command's standard output as text; a failure stops the packing with its status."""
-    result = subprocess.run(command, stdout=subprocess.PIPE, check=False, **options)
-    if result.returncode:
-        raise Stop(result.returncode)
-    return result.stdout.decode("utf-8", errors="surrogateescape")
 
 
 def quiet(command):
@@ -198,10 +175,7 @@ def pack(cmake_arguments):
     # tools/check-monitoring-scripts.sh checks these and, below, the ZIP's copies.
     for script in release_files.MONITORING_SCRIPTS:
         write(f"monitoring/{script}", crlf(read(f"docs/monitoring/{script}")))
-    notices = subprocess.run(["bash", "tools/third-party-notices.sh", *programs], stdout=subprocess.PIPE, check=False)
-    if notices.returncode:
-        raise Stop(notices.returncode)
-    write("THIRD-PARTY-NOTICES.txt", crlf(notices.stdout))
+    write("THIRD-PARTY-NOTICES.txt", crlf(run(["bash", "tools/third-party-notices.sh", *programs], stdout=subprocess.PIPE)))
     task = release_files.task_definition(read("docs/quenmoor-update.task.xml"), publisher)
     for arch in ARCHITECTURES:
         os.mkdir(f"{stage}/{arch}")
@@ -321,18 +295,5 @@ def pack_zip(stage, name, programs, epoch):
         file.write(crlf(sha256_line(f"{PACKAGE}/{name}.zip", f"{name}.zip").encode()))
 
 
-def main(argv):
-    os.chdir(ROOT)
-    # Lines in the order they happen, between those of the tools this runs.
-    sys.stdout.reconfigure(line_buffering=True)
-    try:
-        pack(argv)
-        return 0
-    except Stop as stop:
-        if stop.message:
-            print(stop.message, file=sys.stderr)
-        return stop.status
-
-
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(steps.main(pack, sys.argv[1:]))

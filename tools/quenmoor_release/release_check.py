@@ -10,23 +10,15 @@ import sys
 import time
 
 import facts as facts_file
-from quenmoor_release import msi_common
+from quenmoor_release import msi_common, steps
+from quenmoor_release.steps import Stop
 
-ROOT = os.path.normpath(os.path.join(__file__, "..", "..", ".."))
 WORK = "build/release-check"
 KEY = f"{WORK}/signing"
 
 
-class Failure(Exception):
-    """Ends the check with `status`, after printing `message` (if any) to standard error."""
-
-    def __init__(self, message=None, status=1):
-        super().__init__(message)
-        self.message, self.status = message, status
-
-
 def fail(message):
-    raise Failure(f"FAIL: {message}")
+    raise Stop(1, f"FAIL: {message}")
 
 
 def run(command, log=None, **options):
@@ -42,7 +34,7 @@ def must(command, log=None, **options):
     if status := run(command, log, **options):
         if log:
             show(log)
-        raise Failure(None, 1 if log else status)
+        raise Stop(1 if log else status)
 
 
 def show(path):
@@ -148,7 +140,7 @@ def check_signed(password):
     """The self-signed packing of the first clone: signatures, descriptions, the rebuild."""
     print("== signing with a throwaway self-signed certificate")
     if status := package(f"{WORK}/first", **signing("selfsigned", password)):
-        raise Failure(None, status)
+        raise Stop(status)
     expect_package(f"{WORK}/first", "quenmoor-update-1.0.0.0-unconfigured-testsigned-notimestamp-windows")
     signed = f"{WORK}/signed"
     unpack(f"{WORK}/first", signed)
@@ -203,7 +195,7 @@ def check_configured(password, commit):
                    ["-DQUENMOOR_FAQ_HOST=help.quenmoor-check.net", "-DQUENMOOR_PORTAL_HOST=portal.quenmoor-check.net"],
                    QUENMOOR_MSI_CYCLE="0", **signing("issued", password, QUENMOOR_SIGN_TIMESTAMP_URL=url)):
             show(f"{WORK}/configured.log")
-            raise Failure()
+            raise Stop(1)
     finally:
         tsa.terminate()
         tsa.wait()
@@ -296,17 +288,5 @@ def check():
     print(f"release checks passed; the packages made here are in {WORK}")
 
 
-def main():
-    os.chdir(ROOT)
-    sys.stdout.reconfigure(line_buffering=True)
-    try:
-        check()
-        return 0
-    except Failure as failure:
-        if failure.message:
-            print(failure.message, file=sys.stderr)
-        return failure.status
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(steps.main(check))

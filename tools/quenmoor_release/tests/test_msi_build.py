@@ -40,7 +40,7 @@ class FolderFilesTest(unittest.TestCase):
 
 
 class CodesTest(unittest.TestCase):
-    COMPONENTS = msi_build.program_components(["quenmoor-update", "quenmoor-check"])[0] | msi_build.COMPONENTS
+    COMPONENTS = msi_build.program_components(msi_common.folder_files(["quenmoor-update", "quenmoor-check"])[:2])[0] | msi_build.COMPONENTS
     INPUTS = {"arch": "x64", "version": "1.0.0.0", "publisher": "Ostrel", "test_build": "",
               "fail_after_task": False, "files_sum": "0" * 64}
 

@@ -58,6 +58,7 @@ class CatalogueTest(unittest.TestCase):
                                             ("native", ["a"], {"y.cpp"}, []), ("native", [], set(), [])):
             with self.subTest(build=build, ids=ids, changed=changed):
                 self.assertEqual([e.id for e in catalogue.choose(entries, build, ids, changed)], chosen)
+        self.assertEqual(catalogue.unknown(entries, ["c", "typo", "a", "b2"]), ["typo", "b2"])
 
 
 class DriverTest(unittest.TestCase):
