@@ -14,7 +14,7 @@ import sys
 import tempfile
 
 import check_task_principal
-from quenmoor_release import msi_check, msi_common, msi_times
+from quenmoor_release import msi_check, msi_common, msi_times, release_files
 
 USAGE = ("usage: build-msi.sh [--test-build=WORD] [--help-link=URL] [--fail-after-task] "
          "x86|x64 PROGRAM TASK_XML FOLDER_CHECK VERSION PUBLISHER OUTPUT")
@@ -50,19 +50,13 @@ def task_definition(shipped, program_files, folder):
     if sum(1 for line in lines if command.search(line)) != 1:
         raise ValueError("must have exactly one <Command> line")
     path = f'<Command>"%{program_files}%\\{folder}\\{msi_common.TASK_PROGRAM}.exe"</Command>'
-    edited = [command.sub(lambda _: path, line, count=1).rstrip("\r") + "\r" for line in lines]
-    if not lines[-1]:  # ended by a line end: nothing after it
-        edited[-1] = ""
-    return b"\xff\xfe" + "\n".join(edited).encode("utf-16-le")
+    return release_files.utf16_crlf("\n".join(command.sub(lambda _: path, line, count=1) for line in lines))
 
 
 def files_checksum(folder):
     """The SHA-256 of the list of the folder's files and their SHA-256 (sha256sum's lines), in the
     order of the names' code points, whatever the caller's locale."""
-    listing = ""
-    for name in sorted(os.listdir(folder)):
-        with open(os.path.join(folder, name), "rb") as file:
-            listing += f"{hashlib.sha256(file.read()).hexdigest()}  {name}\n"
+    listing = "".join(release_files.sha256_line(os.path.join(folder, name), name) for name in sorted(os.listdir(folder)))
     return hashlib.sha256(listing.encode()).hexdigest()
 
 

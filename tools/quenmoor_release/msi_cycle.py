@@ -161,8 +161,8 @@ class Cycle:
         if self.folder.exists():
             left = sorted(str(path.relative_to(self.drive)) for path in [self.folder, *self.folder.rglob("*")])
             self.fail(f"left {' '.join(left)}")
-        if registered_tasks(self.tasks):
-            self.fail(f"left the task {registered_tasks(self.tasks)}")
+        if left_tasks := registered_tasks(self.tasks):
+            self.fail(f"left the task {left_tasks}")
         listed = self.products()
         if listed:
             self.fail(f"Add/Remove Programs still lists {listed}")

@@ -2,7 +2,6 @@
 writes. Every step that fails stops the packing with that step's status, as a shell script under
 `set -e` would, and names the reason where the step itself does not."""
 import glob
-import hashlib
 import os
 import shutil
 import subprocess
@@ -12,10 +11,10 @@ import time
 import facts as facts_file
 from quenmoor_release import identity, msi_build, msi_common, release_files, steps
 from quenmoor_release.steps import Stop, output, run
-from quenmoor_release.release_files import crlf
+from quenmoor_release.release_files import crlf, sha256_line
 
 PRESETS = {"x86": "windows-x86-release", "x64": "windows-release"}
-ARCHITECTURES = ("x86", "x64")
+ARCHITECTURES = tuple(msi_common.ARCHITECTURES)
 PACKAGE = "build/package"
 
 
@@ -85,19 +84,6 @@ def compilers(builds):
         owner = owner.split("\n")[0].split(":")[0]
         found.append((arch, os.path.basename(compiler), f"{owner} {package_version(owner)}"))
     return found
-
-
-def record_value(record, key):
-    """The value the release record gives for `key`."""
-    for line in record.decode("utf-8").split("\r\n"):
-        if line.startswith(key + ":"):
-            return line[len(key) + 1:].lstrip(" ")
-    return ""
-
-
-def sha256_line(path, name):
-    with open(path, "rb") as file:
-        return f"{hashlib.sha256(file.read()).hexdigest()}  {name}\n"
 
 
 def build_msi(arguments):
@@ -201,7 +187,8 @@ def pack(cmake_arguments):
 
     # The release record must tell the truth: its links are the ones built into each program (as
     # UTF-16 text) and the ones an end-to-end run writes into a profile.
-    record_links = sorted((record_value(read(f"{stage}/RELEASE.txt"), key) for key in ("FAQ link", "Portal link")),
+    record = read(f"{stage}/RELEASE.txt").decode("utf-8")
+    record_links = sorted((release_files.record_value(record, key) or "" for key in ("FAQ link", "Portal link")),
                           key=str.encode)
     # The checks run on the files as they ship, signature included. 32-bit Wine runs natively or,
     # where the kernel runs no 32-bit programs, under qemu-i386 (tests/windows/bin/wine); after

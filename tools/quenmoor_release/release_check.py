@@ -1,9 +1,7 @@
 """Proves what an administrator is told about the release, on the committed sources (HEAD);
 tools/check-release.sh lists the proofs. Every package made here stays in build/release-check."""
 import glob
-import hashlib
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -11,6 +9,7 @@ import time
 
 import facts as facts_file
 from quenmoor_release import msi_common, steps
+from quenmoor_release.release_files import record_value, sha256, sha256_line
 from quenmoor_release.steps import Stop
 
 WORK = "build/release-check"
@@ -47,11 +46,6 @@ def show(path):
 def read_text(path):
     with open(path, encoding="utf-8", errors="replace") as file:
         return file.read().replace("\r", "")
-
-
-def sha256(path):
-    with open(path, "rb") as file:
-        return hashlib.sha256(file.read()).hexdigest()
 
 
 def only(pattern):
@@ -93,11 +87,11 @@ def pack_clone(folder):
     packages = f"{folder}/build/package"
     names = [os.path.basename(path) for pattern in ("*.zip", "*.zip.sha256", "*.msi", "*.msi.sha256")
              for path in sorted(glob.glob(f"{packages}/{pattern}"))]
-    sums = [f"{sha256(f'{packages}/{name}')}  {name}\n" for name in names]
+    sums = [sha256_line(f"{packages}/{name}", name) for name in names]
     unpack(folder, f"{folder}/unpacked")
     files = sorted((os.path.relpath(os.path.join(top, name), f"{folder}/unpacked")
                     for top, _, found in os.walk(f"{folder}/unpacked") for name in found), key=str.encode)
-    sums += [f"{sha256(f'{folder}/unpacked/{name}')}  ./{name}\n" for name in files]
+    sums += [sha256_line(f"{folder}/unpacked/{name}", f"./{name}") for name in files]
     with open(f"{folder}.sums", "w", encoding="utf-8") as file:
         file.write("".join(sums))
 
@@ -126,12 +120,6 @@ def signing(name, password, **more):
     return dict(QUENMOOR_SIGN_PKCS12=os.path.abspath(f"{KEY}/{name}.p12"), QUENMOOR_SIGN_PASSWORD=password, **more)
 
 
-def record_line(record, key):
-    """The value of the release record's line KEY, or None."""
-    found = re.search(rf"^{re.escape(key)}: *(.*)$", record, re.M)
-    return found[1] if found else None
-
-
 def verify(path, log, *authorities):
     return run(["osslsigncode", "verify", "-in", path, *authorities], log) == 0
 
@@ -149,9 +137,8 @@ def check_signed(password):
     os.environ["QUENMOOR_FACTS"] = facts_path
     facts = msi_common.Facts(facts_path)
     programs = facts["programs"].split("\n")
-    for program in [f"{arch}/{name}" for arch in ("x86", "x64") for name in programs]:
-        description = facts_file.fact(facts.facts, "description", program.split("/")[1])
-        program += ".exe"
+    for program, description in ((f"{arch}/{name}.exe", facts_file.fact(facts.facts, "description", name))
+                                 for arch in msi_common.ARCHITECTURES for name in programs):
         exe = only(f"{signed}/*/{program}")
         if not verify(exe, f"{exe}.verify", "-CAfile", f"{KEY}/selfsigned.pem"):
             show(f"{exe}.verify")
@@ -172,7 +159,7 @@ def check_signed(password):
     fingerprint = subprocess.run(["openssl", "x509", "-in", f"{KEY}/selfsigned.pem", "-noout", "-fingerprint",
                                   "-sha1"], stdout=subprocess.PIPE, check=True, encoding="ascii").stdout
     thumbprint = fingerprint.strip().split("=")[-1].replace(":", "")
-    if record_line(read_text(only(f"{signed}/*/RELEASE.txt")), "Thumbprint") != f"{thumbprint} (SHA-1)":
+    if record_value(read_text(only(f"{signed}/*/RELEASE.txt")), "Thumbprint") != f"{thumbprint} (SHA-1)":
         fail(f"RELEASE.txt of the signed package does not name the certificate's thumbprint {thumbprint}")
     unpack(f"{WORK}/first", f"{WORK}/testsigned")
 
@@ -215,7 +202,7 @@ def check_configured(password, commit):
                               ("Signed by", "O=Ostrel,CN=Quenmoor CI issued", True),
                               ("Time stamp", "applied by ", False), ("MSI x86 ProductCode", "{", False),
                               ("MSI x64 UpgradeCode", "{2E9B5A73-C61D-4A07-8F3E-B4D0C9152A68}", True)):
-        found = record_line(record, key)
+        found = record_value(record, key)
         if found is None or not (found == value if whole else found.startswith(value)):
             fail(f"RELEASE.txt of the configured package lacks a line '{key}: *{value}{'$' if whole else ''}'")
     if not os.path.getsize(only(f"{configured}/*/THIRD-PARTY-NOTICES.txt")):
@@ -271,7 +258,7 @@ def check():
     configured = check_configured(password, commit)
 
     print("== every build its own product")
-    codes = [record_line(read_text(only(f"{folder}/*/RELEASE.txt")), "MSI x64 ProductCode") or ""
+    codes = [record_value(read_text(only(f"{folder}/*/RELEASE.txt")), "MSI x64 ProductCode") or ""
              for folder in (f"{WORK}/unsigned", f"{WORK}/testsigned", configured)]
     if not all(code.startswith("{") for code in codes) or len(set(codes)) != 3:
         fail(f"the unconfigured, test-signed and configured x64 packages have the product codes {' '.join(codes)}")

@@ -1,4 +1,6 @@
-"""The text files of the release ZIP as Windows readers want them, and the ZIP's list of files."""
+"""The text files of the release ZIP as Windows readers want them, the ZIP's list of files, and
+the checksum lines of what ships."""
+import hashlib
 import re
 
 # The monitoring scripts for Configuration Manager and Intune (DEPLOYMENT.txt, "Where each shop
@@ -15,6 +17,12 @@ def crlf(data):
     return b"".join(line.rstrip(b"\r") + b"\r\n" for line in lines) + (last.rstrip(b"\r") + b"\r" if last else b"")
 
 
+def utf16_crlf(text):
+    """The text as Task Scheduler writes definitions: UTF-16 with its byte-order mark, CRLF line
+    ends (as crlf gives them)."""
+    return b"\xff\xfe" + crlf(text.encode("utf-8")).decode("utf-8").encode("utf-16-le")
+
+
 def task_definition(source, publisher):
     """The shipped task definition from docs/quenmoor-update.task.xml: the publisher as its
     author, in UTF-16 with its byte-order mark and CRLF line ends, as Task Scheduler writes
@@ -22,7 +30,7 @@ def task_definition(source, publisher):
     author = re.compile("<Author>[^<]*</Author>")
     text = "\n".join(author.sub(lambda _: f"<Author>{publisher}</Author>", line, count=1)
                      for line in source.decode("utf-8").split("\n"))
-    return b"\xff\xfe" + crlf(text.encode("utf-8")).decode("utf-8").encode("utf-16-le")
+    return utf16_crlf(text)
 
 
 def zip_files(programs, architectures):
@@ -61,6 +69,24 @@ def release_record(version, commit, commit_time, faq, portal, certificate, times
     lines += [f"Compiler {arch}:   {compiler}, {package}" for arch, compiler, package in compilers]
     return lines + [f"mingw-w64:      {mingw}",
                     "Notices:        THIRD-PARTY-NOTICES.txt (the runtime libraries linked into the programs)"]
+
+
+def record_value(record, key):
+    """The value of the release record's line `key` (the record as text, any line ends), or None."""
+    for line in record.replace("\r", "").split("\n"):
+        if line.startswith(key + ":"):
+            return line[len(key) + 1:].lstrip(" ")
+    return None
+
+
+def sha256(path):
+    with open(path, "rb") as file:
+        return hashlib.sha256(file.read()).hexdigest()
+
+
+def sha256_line(path, name):
+    """sha256sum's line for the file at `path`, under the name `name`."""
+    return f"{sha256(path)}  {name}\n"
 
 
 def msi_code_line(arch, code, value):

@@ -65,6 +65,14 @@ class RecordTest(unittest.TestCase):
                 self.assertEqual(self.record(certificate=certificate, timestamp_url=url)[6:11],
                                  signer + [stamp, "osslsigncode:   osslsigncode 2.5"])
 
+    def test_values_read_back_from_the_shipped_record(self):
+        shipped = release_files.crlf("".join(f"{line}\n" for line in self.record(certificate=None)).encode()).decode()
+        shipped += release_files.msi_code_line("x64", "ProductCode", "{A}") + "\r\n"
+        for key, value in (("Commit", "abc"), ("Portal link", "https://p/"), ("MSI x64 ProductCode", "{A}"),
+                           ("Portal", None), ("Thumbprint", None)):
+            with self.subTest(key=key):
+                self.assertEqual(release_files.record_value(shipped, key), value)
+
     def test_msi_code_lines_align(self):
         self.assertEqual(release_files.msi_code_line("x86", "ProductCode", "{A}"), "MSI x86 ProductCode: {A}")
         self.assertEqual(release_files.msi_code_line("x64", "UpgradeCode", "{B}"), "MSI x64 UpgradeCode: {B}")
