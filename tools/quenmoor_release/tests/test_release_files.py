@@ -1,4 +1,6 @@
-"""The ZIP's text files, its list of files and the release record."""
+"""The ZIP's text files, its list of files, the checksum lines and the release record."""
+import os
+import tempfile
 import unittest
 
 from quenmoor_release import identity, release_files
@@ -18,6 +20,15 @@ class TextTest(unittest.TestCase):
         self.assertEqual(shipped[2:].decode("utf-16-le"),
                          "<Task>\r\n  <Author>Ostrel & Söhne</Author> <Author>x</Author>\r\n"
                          "  <Description>é</Description>\r\n</Task>\r\n")
+
+
+class ChecksumTest(unittest.TestCase):
+    def test_a_line_as_sha256sum_writes_it(self):
+        with tempfile.TemporaryDirectory() as folder:
+            with open(os.path.join(folder, "f"), "wb") as file:
+                file.write(b"abc")
+            self.assertEqual(release_files.sha256_line(os.path.join(folder, "f"), "x64/a b.exe"),
+                             "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad  x64/a b.exe\n")
 
 
 class ZipTest(unittest.TestCase):
