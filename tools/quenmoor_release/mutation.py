@@ -71,10 +71,11 @@ def refresh(name):
     """Copies a file of the working tree into the copy when the copy's differs; the copied file
     gets a new time stamp, so that the build sees it and only it changed."""
     source, target = pathlib.Path(name), pathlib.Path(COPY, name)
-    if target.is_file() and source.read_bytes() == target.read_bytes():
+    data = source.read_bytes()
+    if target.is_file() and target.read_bytes() == data:
         return
     target.parent.mkdir(parents=True, exist_ok=True)
-    target.write_bytes(source.read_bytes())
+    target.write_bytes(data)
     target.chmod(source.stat().st_mode & 0o777)
 
 
