@@ -1,125 +1,86 @@
 <#
 .SYNOPSIS
-    Checks, without changing anything, that no standard user can redirect the scheduled
-    quenmoor-update run through the folders of the Quenmoor profile and of its copy.
+    Says, without changing anything, whether the folders of the Quenmoor profile and of its copy
+    are locked as the scheduled quenmoor-update run requires.
 
 .DESCRIPTION
-    Looks at C:\Ostrel, C:\Ostrel\Tessarin, C:\Ostrel\Tessarin\Palvendo,
-    C:\Ostrel\Tessarin\Palvendo\Suporte and C:\Ostrel\Tessarin\Programs. Each must be a plain
-    folder (no junction or other reparse point), owned by Administrators (S-1-5-32-544) or
-    SYSTEM (S-1-5-18), and its access list may give nobody else the right to create files or
-    folders in it, to delete it or its contents, or to change its permissions or owner. The one
-    exception is what the scheduled task's account, LOCAL SERVICE (S-1-5-19), needs: Modify on
-    ...\Suporte (the profile is rewritten there) and create files on ...\Programs (the copy).
-    CREATOR OWNER counts like anyone else. A missing C:\Ostrel is a fault (any user could
-    create it and would own it); a missing folder below a sound one is not (only administrators
-    could create it), and nothing below a missing folder, or one that is not a plain folder, is
-    looked at.
+    Runs quenmoor-check.exe from "Quenmoor Update" under Program Files (the x64 or the x86
+    package, whichever is installed) and reports what it says about C:\Ostrel,
+    C:\Ostrel\Tessarin, C:\Ostrel\Tessarin\Palvendo, C:\Ostrel\Tessarin\Palvendo\Suporte,
+    C:\Ostrel\Tessarin\Programs and the profile in them:
 
-    These are the rights that the icacls steps of the deployment note (DEPLOYMENT.txt, "Rights on
-    the profile's and the copy's folders") set, SID for SID.
+      0              the check ran and did not end with status 6: nobody but the trusted can
+                     change where the update reads and writes; exit status 0 (the check's other
+                     statuses are about the profile, which the monitoring scripts report)
+      LINE           the check ended with status 6 and printed LINE, "path not trusted: "
+                     followed by the first folder or file that fails and what is wrong with it;
+                     the scheduled update does nothing on this machine until an administrator
+                     locks the folders; exit status 1
+      not run: ...   the check is not installed, could not start or did not end with one of
+                     its statuses; exit status 1
 
-    Prints 0 and exits with 0 when every folder passes; otherwise prints one line per fault and
-    exits with 1. Written for Windows PowerShell 2.0 (Windows 7) and later.
+    The rules are the check's own, the same that the scheduled run applies (DEPLOYMENT.txt,
+    "Rights on the profile's and the copy's folders", which also gives the icacls lines that
+    lock the folders).
+
+    Written for Windows PowerShell 2.0 (Windows 7) and later.
 #>
 
 $ErrorActionPreference = 'Stop'
 
-$Administrators = 'S-1-5-32-544'
-$System = 'S-1-5-18'
-$LocalService = 'S-1-5-19'
-
-# The rights that let their holder change what a folder holds or who may change it:
-# create files (0x2), create folders (0x4), delete children (0x40), delete (0x10000), change
-# permissions (0x40000), take ownership (0x80000), and the generic all (0x10000000) and write
-# (0x40000000) rights, which contain some of them.
-$CreateFiles = 0x2
-$CreateFolders = 0x4
-$Delete = 0x10000
-$GenericWrite = 0x40000000
-$Changing = $CreateFiles -bor $CreateFolders -bor 0x40 -bor $Delete -bor 0x40000 -bor 0x80000 -bor 0x10000000 -bor $GenericWrite
-
-# The folders, each after the one it lies in, with what LOCAL SERVICE may hold of those rights:
-# Modify (icacls M) on the profile's folder, create files (icacls WD) on the copy's.
-$Folders = @(
-    @('C:\Ostrel', 0),
-    @('C:\Ostrel\Tessarin', 0),
-    @('C:\Ostrel\Tessarin\Palvendo', 0),
-    @('C:\Ostrel\Tessarin\Palvendo\Suporte', ($CreateFiles -bor $CreateFolders -bor $Delete -bor $GenericWrite)),
-    @('C:\Ostrel\Tessarin\Programs', $CreateFiles)
-)
-
-function Get-AccountName($Sid) {
-    try {
-        return "$($Sid.Value) ($($Sid.Translate([System.Security.Principal.NTAccount]).Value))"
-    } catch {
-        return $Sid.Value
-    }
-}
-
-# The faults in the owner and the access list of the plain folder at `Path`, as lines.
-function Get-RightsFaults($Path, $LocalServiceMay) {
-    $faults = @()
-    $acl = Get-Acl -Path $Path
-    $owner = $acl.GetOwner([System.Security.Principal.SecurityIdentifier])
-    if (@($Administrators, $System) -notcontains $owner.Value) {
-        $faults += "$Path is owned by $(Get-AccountName $owner), not by Administrators or SYSTEM"
-    }
-    foreach ($rule in $acl.GetAccessRules($true, $true, [System.Security.Principal.SecurityIdentifier])) {
-        $sid = $rule.IdentityReference.Value
-        if ($rule.AccessControlType -ne 'Allow' -or @($Administrators, $System) -contains $sid) {
-            continue
-        }
-        $may = 0
-        if ($sid -eq $LocalService) {
-            $may = $LocalServiceMay
-        }
-        $rights = [int]$rule.FileSystemRights
-        if (($rights -band $Changing -band (-bnot $may)) -ne 0) {
-            $hex = '0x{0:X8}' -f $rights
-            $faults += "$Path lets $(Get-AccountName $rule.IdentityReference) create, delete or change permissions (rights $hex)"
-        }
-    }
-    return $faults
-}
-
-$faults = @()
-# Folders missing or not plain folders: nothing below them is where it seems, so it is not
-# looked at.
-$passedOver = @()
-foreach ($entry in $Folders) {
-    $path = $entry[0]
-    if ($passedOver -contains (Split-Path -Parent $path)) {
-        $passedOver += $path
-        continue
-    }
-    try {
-        if (-not (Test-Path -LiteralPath $path)) {
-            if ($path -eq 'C:\Ostrel') {
-                $faults += 'C:\Ostrel is missing: any user could create it and would own it'
+# ---- begin: lines shared by the scripts that run quenmoor-check.exe ----
+# The packages install into "Quenmoor Update" under Program Files: the x64 package under the
+# 64-bit Program Files; the x86 package under Program Files (x86) on 64-bit Windows and under
+# Program Files on 32-bit Windows. A 32-bit PowerShell on 64-bit Windows, as Intune starts by
+# default, sees the 64-bit folder only as ProgramW6432, and its ProgramFiles is the x86 one.
+function Find-QuenmoorFolder {
+    foreach ($root in @($env:ProgramW6432, $env:ProgramFiles, ${env:ProgramFiles(x86)})) {
+        if ($root) {
+            $folder = Join-Path $root 'Quenmoor Update'
+            if (Test-Path -LiteralPath (Join-Path $folder 'quenmoor-check.exe') -PathType Leaf) {
+                return $folder
             }
-            $passedOver += $path
-            continue
         }
-        $folder = Get-Item -LiteralPath $path -Force
-        if (($folder.Attributes -band [System.IO.FileAttributes]::ReparsePoint) -ne 0) {
-            $faults += "$path is a junction or another reparse point, not a plain folder"
-            $passedOver += $path
-        } elseif (-not $folder.PSIsContainer) {
-            $faults += "$path is not a folder"
-            $passedOver += $path
-        } else {
-            $faults += @(Get-RightsFaults $path $entry[1])
-        }
-    } catch {
-        $faults += "$path could not be examined: $($_.Exception.Message)"
-        $passedOver += $path
     }
+    return $null
 }
 
-if ($faults.Count -eq 0) {
-    '0'
-    exit 0
+# Runs quenmoor-check.exe in the folder and returns @{ Status; Line }: its exit status (0 to 6)
+# and the line it printed. When there is no check, it cannot start (application control may
+# block it) or it ends without one of its statuses and a line (it crashed), Status is $null and
+# Line begins with "not run:". Nothing here ever reads "could not run" as a status.
+function Invoke-QuenmoorCheck($Folder) {
+    if (-not $Folder) {
+        $reason = 'no quenmoor-check.exe in "Quenmoor Update" under either Program Files folder'
+        return @{ Status = $null; Line = "not run: $reason" }
+    }
+    $program = Join-Path $Folder 'quenmoor-check.exe'
+    try {
+        $start = New-Object System.Diagnostics.ProcessStartInfo
+        $start.FileName = $program
+        $start.UseShellExecute = $false
+        $start.RedirectStandardOutput = $true
+        $start.CreateNoWindow = $true
+        $process = [System.Diagnostics.Process]::Start($start)
+        $line = $process.StandardOutput.ReadToEnd().Trim()
+        $process.WaitForExit()
+        $status = $process.ExitCode
+    } catch {
+        $reason = ($_.Exception.Message -replace '\s+', ' ').Trim()
+        return @{ Status = $null; Line = "not run: $program could not be started: $reason" }
+    }
+    if ($status -lt 0 -or $status -gt 6 -or $line -eq '') {
+        $reason = "$program ended with $status after printing '$line'"
+        return @{ Status = $null; Line = "not run: $reason" }
+    }
+    return @{ Status = $status; Line = $line }
 }
-$faults
-exit 1
+# ---- end: lines shared by the scripts that run quenmoor-check.exe ----
+
+$check = Invoke-QuenmoorCheck (Find-QuenmoorFolder)
+if ($null -eq $check.Status -or $check.Status -eq 6) {
+    Write-Output $check.Line
+    exit 1
+}
+Write-Output '0'
+exit 0

@@ -7,9 +7,10 @@
     Runs quenmoor-check.exe from "Quenmoor Update" under Program Files (the x64 or the x86
     package, whichever is installed) and prints one value:
 
-      0 to 5        the check ran and ended with this status (DEPLOYMENT.txt, "Where each shop
+      0 to 6        the check ran and ended with this status (DEPLOYMENT.txt, "Where each shop
                     stands"): 0 up to date, 1 links stale, 2 copy missing, 3 version gate
-                    closed, 4 no profile, 5 profile unreadable
+                    closed, 4 no profile, 5 profile unreadable, 6 folders not locked (the
+                    scheduled update does nothing on this machine)
       not run: ...  the check is not installed, could not start or did not end with one of its
                     statuses; the rest of the line says why
 
@@ -25,7 +26,7 @@
 
 $ErrorActionPreference = 'Stop'
 
-# ---- begin: lines shared by the three monitoring scripts ----
+# ---- begin: lines shared by the scripts that run quenmoor-check.exe ----
 # The packages install into "Quenmoor Update" under Program Files: the x64 package under the
 # 64-bit Program Files; the x86 package under Program Files (x86) on 64-bit Windows and under
 # Program Files on 32-bit Windows. A 32-bit PowerShell on 64-bit Windows, as Intune starts by
@@ -42,7 +43,7 @@ function Find-QuenmoorFolder {
     return $null
 }
 
-# Runs quenmoor-check.exe in the folder and returns @{ Status; Line }: its exit status (0 to 5)
+# Runs quenmoor-check.exe in the folder and returns @{ Status; Line }: its exit status (0 to 6)
 # and the line it printed. When there is no check, it cannot start (application control may
 # block it) or it ends without one of its statuses and a line (it crashed), Status is $null and
 # Line begins with "not run:". Nothing here ever reads "could not run" as a status.
@@ -66,13 +67,13 @@ function Invoke-QuenmoorCheck($Folder) {
         $reason = ($_.Exception.Message -replace '\s+', ' ').Trim()
         return @{ Status = $null; Line = "not run: $program could not be started: $reason" }
     }
-    if ($status -lt 0 -or $status -gt 5 -or $line -eq '') {
+    if ($status -lt 0 -or $status -gt 6 -or $line -eq '') {
         $reason = "$program ended with $status after printing '$line'"
         return @{ Status = $null; Line = "not run: $reason" }
     }
     return @{ Status = $status; Line = $line }
 }
-# ---- end: lines shared by the three monitoring scripts ----
+# ---- end: lines shared by the scripts that run quenmoor-check.exe ----
 
 $check = Invoke-QuenmoorCheck (Find-QuenmoorFolder)
 if ($null -eq $check.Status) {

@@ -13,8 +13,10 @@
                     as LOCAL SERVICE exactly as the daily run does, waits until it has ended,
                     runs the check again and prints both statuses; exit status 0 only when the
                     check then ends with 0
-      status 3, 4, 5, not run
-                    no update can fix these; it says why and ends with 1
+      status 3, 4, 5, 6, not run
+                    no update can fix these; it says why and ends with 1 (for 6, the folders of
+                    the profile or of its copy are not locked: the update refuses to act on
+                    them until an administrator locks them)
 
     The update runs through the task, not as SYSTEM, the account the remediation runs as: so
     it never writes with more rights than the scheduled runs have, and a machine whose folder
@@ -26,7 +28,7 @@
 
 $ErrorActionPreference = 'Stop'
 
-# ---- begin: lines shared by the three monitoring scripts ----
+# ---- begin: lines shared by the scripts that run quenmoor-check.exe ----
 # The packages install into "Quenmoor Update" under Program Files: the x64 package under the
 # 64-bit Program Files; the x86 package under Program Files (x86) on 64-bit Windows and under
 # Program Files on 32-bit Windows. A 32-bit PowerShell on 64-bit Windows, as Intune starts by
@@ -43,7 +45,7 @@ function Find-QuenmoorFolder {
     return $null
 }
 
-# Runs quenmoor-check.exe in the folder and returns @{ Status; Line }: its exit status (0 to 5)
+# Runs quenmoor-check.exe in the folder and returns @{ Status; Line }: its exit status (0 to 6)
 # and the line it printed. When there is no check, it cannot start (application control may
 # block it) or it ends without one of its statuses and a line (it crashed), Status is $null and
 # Line begins with "not run:". Nothing here ever reads "could not run" as a status.
@@ -67,19 +69,20 @@ function Invoke-QuenmoorCheck($Folder) {
         $reason = ($_.Exception.Message -replace '\s+', ' ').Trim()
         return @{ Status = $null; Line = "not run: $program could not be started: $reason" }
     }
-    if ($status -lt 0 -or $status -gt 5 -or $line -eq '') {
+    if ($status -lt 0 -or $status -gt 6 -or $line -eq '') {
         $reason = "$program ended with $status after printing '$line'"
         return @{ Status = $null; Line = "not run: $reason" }
     }
     return @{ Status = $status; Line = $line }
 }
-# ---- end: lines shared by the three monitoring scripts ----
+# ---- end: lines shared by the scripts that run quenmoor-check.exe ----
 
 # Why no update can help with the other statuses.
 $cannotFix = @{
     3 = 'the support application keeps its version gate closed (VERSAO 0, missing or not a number), and the update changes nothing until it opens it'
     4 = 'there is no profile: the support application is not installed, or has not made its profile yet, and the update never creates one'
     5 = 'the profile cannot be read, by the update either: find out who denies access to it or holds it open without sharing'
+    6 = 'the update refuses to act on folders that others than administrators could change: an administrator must lock them (DEPLOYMENT.txt, "Rights on the profile''s and the copy''s folders")'
 }
 
 # Starts the scheduled task and waits until it has ended. Returns '' when it ran and ended
