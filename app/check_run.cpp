@@ -9,6 +9,7 @@
 #include "app/profile_vocabulary.h"
 #include "app/update_run.h"
 #include "platform/file_operations.h"
+#include "platform/path_trust.h"
 #include "platform/process_exit.h"
 #include "platform/process_hardening.h"
 #include "profile/ini_file.h"
@@ -70,13 +71,19 @@ std::string DescribeLinks(const LinkTally& tally) {
 }  // namespace
 
 CheckResult RunCheck(const std::u16string& SourcePath, const std::u16string& TargetPath) {
+    // Whatever identity runs the check, it answers whether the task would act here.
+    const platform::HeldPaths held(SourcePath, TargetPath);
+    if (const auto& fault = held.Fault()) {
+        return {CheckStatus::Untrusted,
+                "path not trusted: " + Ascii(fault->path) + " " + fault->reason};
+    }
     if (!platform::FileExists(SourcePath)) {
         return {CheckStatus::NoProfile,
                 "no profile: " + Ascii(SourcePath) + " is not an existing file"};
     }
     // The profile functions read an unreadable file as an empty one, which would look like a
-    // closed version gate.
-    if (!platform::FileIsReadable(SourcePath)) {
+    // closed version gate; a profile the run cannot hold is one it leaves alone.
+    if (!held.ProfileHeld() || !platform::FileIsReadable(SourcePath)) {
         return {CheckStatus::Unreadable,
                 "profile could not be read: " + Ascii(SourcePath) + " exists but cannot be read"};
     }

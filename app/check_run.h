@@ -6,14 +6,16 @@
 
 namespace quenmoor::app {
 
-// The check's exit statuses, in the order they are decided: the first that applies wins.
+// The check's exit statuses; Untrusted is decided first, then the others from the bottom up.
 enum class CheckStatus : std::uint32_t {
     Current = 0,      // version non-zero, every present link current, the copy exists
     WouldChange = 1,  // at least one present link differs from the built-in one
     CopyMissing = 2,  // links current, but no copy at the target path
     GateClosed = 3,   // VERSAO is 0, missing or not a number: the run would stop
     NoProfile = 4,    // the profile path is not an existing file by the run's existence test
-    Unreadable = 5,   // the profile exists but cannot be read (or the check itself failed)
+    Unreadable = 5,   // the profile exists but cannot be read or held (or the check failed)
+    Untrusted = 6,    // someone else could change where the run's paths lead: the task would
+                      // not act (decided first)
 };
 
 struct CheckResult {

@@ -3,6 +3,7 @@
 #include "app/links.h"
 #include "app/profile_vocabulary.h"
 #include "platform/file_operations.h"
+#include "platform/path_trust.h"
 #include "profile/ini_file.h"
 #include "profile/integer_text.h"
 
@@ -82,7 +83,16 @@ bool UpdateProfile(profile::TCustomIniFile& Profile) {
 }
 
 void RunUpdate(const std::u16string& SourcePath, const std::u16string& TargetPath) {
-    if (!platform::FileExists(SourcePath)) {
+    // Held until the copy is made, so what was tested is what the run goes through.
+    const platform::HeldPaths held(SourcePath, TargetPath);
+    // A service's run on paths that someone else could redirect would write and copy with the
+    // service's rights wherever they chose; an ordinary user's run could not do more than they
+    // can do by hand, and goes on as it always did.
+    if (held.Fault() && platform::RunsAsServiceIdentity()) {
+        return;
+    }
+    // A profile that is not held could vanish before the first write, which would make it anew.
+    if (!platform::FileExists(SourcePath) || !held.ProfileHeld()) {
         return;
     }
     bool updated = false;

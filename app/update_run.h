@@ -40,9 +40,10 @@ void RefreshLink(profile::TCustomIniFile& Profile, std::u16string_view Value,
 // version gate stopped the run. A refused write raises EIniFileException and ends the pass.
 bool UpdateProfile(profile::TCustomIniFile& Profile);
 
-// The whole run over one profile: nothing happens unless `SourcePath` is an existing file; the
-// profile is closed (and flushed) on every path; the copy to `TargetPath` is made, without
-// replacing anything there, only when the update went through. Failures propagate.
+// The whole run over one profile: nothing happens unless `SourcePath` is an existing file that
+// the run holds open, nor, under a service identity, when someone else could change where either
+// path leads; the profile is closed (and flushed) on every path; the copy to `TargetPath` is
+// made, without replacing anything there, only when the update went through. Failures propagate.
 void RunUpdate(const std::u16string& SourcePath, const std::u16string& TargetPath);
 
 }  // namespace quenmoor::app

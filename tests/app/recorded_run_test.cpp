@@ -39,6 +39,9 @@ class RecordedTest : public testing::Test {
     }
 };
 
+// What holding the paths finds, and who runs the update.
+enum class Paths { Trusted, UntrustedForAService, UntrustedForAUser, ProfileNotHeld };
+
 struct RunCase {
     const char* what;
     bool exists;
@@ -47,8 +50,11 @@ struct RunCase {
     int refusedWrite;         // 0: none
     bool fails;
     std::vector<std::u16string> decisions;
+    Paths paths = Paths::Trusted;
 };
 
+const std::u16string Hold = u"HOLD " + Source + u">" + Target;
+const std::u16string Release = u"RELEASE";
 const std::u16string Exists = u"EXISTS " + Source;
 const std::u16string ReadVersion = u"R DEFAULT/VERSAO";
 const std::u16string Flush = u"FLUSH " + Source;
@@ -69,6 +75,11 @@ TEST_P(RecordedRunTest, ClosesTheProfileOnEveryPathAndCopiesOnlyAfterIt) {
     if (run.refusedWrite != 0) {
         platform.refusedWrite = run.refusedWrite;
     }
+    if (run.paths == Paths::UntrustedForAService || run.paths == Paths::UntrustedForAUser) {
+        platform.trustFault = {{u"C:\\Suporte", "lets S-1-5-11 add a file"}};
+    }
+    platform.serviceIdentity = run.paths != Paths::UntrustedForAUser;
+    platform.profileHeld = run.paths != Paths::ProfileNotHeld;
     if (run.fails) {
         EXPECT_THROW(RunUpdate(Source, Target), profile::EIniFileException);
     } else {
@@ -79,32 +90,66 @@ TEST_P(RecordedRunTest, ClosesTheProfileOnEveryPathAndCopiesOnlyAfterIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, RecordedRunTest,
-    testing::Values(
-        RunCase{"no profile", false, u"7", true, 0, false, {Exists}},
-        RunCase{"gate at version 0", true, u"0", true, 0, false, {Exists, ReadVersion, Flush}},
-        RunCase{
-            "gate without a version", true, nullptr, true, 0, false, {Exists, ReadVersion, Flush}},
-        RunCase{"links current",
-                true,
-                u"7",
-                false,
-                0,
-                false,
-                {Exists, ReadVersion, WriteVersion, Flush, Copy}},
-        RunCase{"link write refused",
-                true,
-                u"7",
-                true,
-                1,
-                true,
-                {Exists, ReadVersion, WriteLink, Flush}},
-        RunCase{"version write refused",
-                true,
-                u"7",
-                false,
-                1,
-                true,
-                {Exists, ReadVersion, WriteVersion, Flush}}),
+    testing::Values(RunCase{"no profile", false, u"7", true, 0, false, {Hold, Exists, Release}},
+                    RunCase{"gate at version 0",
+                            true,
+                            u"0",
+                            true,
+                            0,
+                            false,
+                            {Hold, Exists, ReadVersion, Flush, Release}},
+                    RunCase{"gate without a version",
+                            true,
+                            nullptr,
+                            true,
+                            0,
+                            false,
+                            {Hold, Exists, ReadVersion, Flush, Release}},
+                    RunCase{"links current",
+                            true,
+                            u"7",
+                            false,
+                            0,
+                            false,
+                            {Hold, Exists, ReadVersion, WriteVersion, Flush, Copy, Release}},
+                    RunCase{"link write refused",
+                            true,
+                            u"7",
+                            true,
+                            1,
+                            true,
+                            {Hold, Exists, ReadVersion, WriteLink, Flush, Release}},
+                    RunCase{"version write refused",
+                            true,
+                            u"7",
+                            false,
+                            1,
+                            true,
+                            {Hold, Exists, ReadVersion, WriteVersion, Flush, Release}},
+                    RunCase{"a service on untrusted paths",
+                            true,
+                            u"7",
+                            true,
+                            0,
+                            false,
+                            {Hold, Release},
+                            Paths::UntrustedForAService},
+                    RunCase{"a user on untrusted paths",
+                            true,
+                            u"7",
+                            false,
+                            0,
+                            false,
+                            {Hold, Exists, ReadVersion, WriteVersion, Flush, Copy, Release},
+                            Paths::UntrustedForAUser},
+                    RunCase{"a profile that is not held",
+                            true,
+                            u"7",
+                            true,
+                            0,
+                            false,
+                            {Hold, Exists, Release},
+                            Paths::ProfileNotHeld}),
     [](const testing::TestParamInfo<RunCase>& param) {
         std::string name;
         for (const char c : std::string(param.param.what)) {
@@ -117,8 +162,19 @@ TEST_F(RecordedTest, CheckOnlyAsksAndReadsNeverWritesOrFlushes) {
     platform.values[{u"DEFAULT", u"VERSAO"}] = u"7";
     platform.values[{u"DEFAULT", u"CHAMADA_ATEND_GLPI"}] = u"old";
     EXPECT_EQ(RunCheck(Source, Target).status, CheckStatus::WouldChange);
-    EXPECT_EQ(Decisions(), (std::vector<std::u16string>{Exists, u"READABLE " + Source, ReadVersion,
-                                                        u"EXISTS " + Target}));
+    EXPECT_EQ(Decisions(),
+              (std::vector<std::u16string>{Hold, Exists, u"READABLE " + Source, ReadVersion,
+                                           u"EXISTS " + Target, Release}));
+}
+
+TEST_F(RecordedTest, CheckReportsUntrustedPathsFirstWhoeverRunsIt) {
+    platform.trustFault = {{u"C:\\Suporte", "lets S-1-5-11 add a file"}};
+    platform.serviceIdentity = false;
+    platform.fileExists = false;
+    const CheckResult result = RunCheck(Source, Target);
+    EXPECT_EQ(result.status, CheckStatus::Untrusted);
+    EXPECT_EQ(result.line, "path not trusted: C:\\Suporte lets S-1-5-11 add a file");
+    EXPECT_EQ(Decisions(), (std::vector<std::u16string>{Hold, Release}));
 }
 
 TEST_F(RecordedTest, DestroyingAnUnusedProfileMakesTheFlushCall) {

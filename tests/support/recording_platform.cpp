@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/file_operations.h"
+#include "platform/path_trust.h"
 #include "platform/profile_functions.h"
 #include "support/recording_profile.h"
 #include "text/nul_terminated.h"
@@ -50,6 +51,20 @@ bool FileIsReadable(const std::u16string& path) {
     test::Recorded().calls.push_back(u"READABLE " + path);
     return true;
 }
+
+struct HeldPaths::Handles {};
+
+HeldPaths::HeldPaths(const std::u16string& source, const std::u16string& target) {
+    test::Recorded().calls.push_back(u"HOLD " + source + u">" + target);
+    profileHeld_ = test::Recorded().profileHeld;
+    if (const auto& fault = test::Recorded().trustFault) {
+        fault_ = TrustFault{fault->first, fault->second};
+    }
+}
+
+HeldPaths::~HeldPaths() { test::Recorded().calls.emplace_back(u"RELEASE"); }
+
+bool RunsAsServiceIdentity() noexcept { return test::Recorded().serviceIdentity; }
 
 bool CopyFileNoOverwrite(const std::u16string& source, const std::u16string& target) {
     test::Recorded().calls.push_back(u"COPY " + source + u">" + target);

@@ -6,6 +6,7 @@
 //   "EXISTS file"          the existence test of the source profile
 //   "READABLE file"        the readability test of the source profile
 //   "COPY source>target"   the copy
+//   "HOLD source>target"   the paths opened and tested; "RELEASE" when they are let go
 // It stands in for a profile (RecordingProfile), or, in programs linked with
 // recording_platform.cpp, for the platform's profile functions and file operations (Recorded()).
 #pragma once
@@ -29,6 +30,10 @@ struct ProfileRecording {
     int writeCount = 0;
     // What the existence test answers.
     bool fileExists = true;
+    // What holding the paths finds, and whether the process runs as a service.
+    bool profileHeld = true;
+    std::optional<std::pair<std::u16string, std::string>> trustFault;
+    bool serviceIdentity = true;
 
     // Journals the read; the stored value, or nothing when the key is absent.
     std::optional<std::u16string> Read(const std::u16string& section, const std::u16string& key);

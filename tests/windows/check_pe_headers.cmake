@@ -13,7 +13,7 @@ cmake_minimum_required(VERSION 3.25)
 
 # DLLs of Windows itself. A DLL goes here only when a bare Windows installation ships it; the
 # compiler's runtime DLLs (libstdc++-6.dll, libgcc_s_seh-1.dll, libwinpthread-1.dll) never do.
-set(system_dlls kernel32.dll msvcrt.dll)
+set(system_dlls kernel32.dll advapi32.dll msvcrt.dll)
 
 foreach(variable OBJDUMP PROGRAM ARCH NOTE)
     if(NOT DEFINED ${variable})
