@@ -148,6 +148,10 @@ HeldPaths::HeldPaths(const std::u16string& source, const std::u16string& target)
         return;
     }
     Tested tested = TestHeld(profile, PathRole::Profile);
+    if ((tested.attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+        FILE_ATTRIBUTE_DIRECTORY) {
+        return;  // a plain folder at the profile's name: no profile, which the check reports
+    }
     note(source, std::move(tested.problem));
     handles_->open.push_back(std::move(profile));
     if ((tested.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {

@@ -141,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
         TrustCase{"locked_profile_folder", PathRole::ProfileFolder, Folder, 1,
                   Inherited + "(A;;0x42;;;LS)", nullptr},
         TrustCase{"locked_profile", PathRole::Profile, File, 1,
-                  "O:BAD:AI(A;;0x1301bf;;;LS)(A;;0x1201bf;;;BU)(A;ID;FA;;;BA)(A;ID;FA;;;SY)"
+                  "O:BAD:AI(A;;0x1301bf;;;LS)(A;;0x120116;;;BU)(A;ID;FA;;;BA)(A;ID;FA;;;SY)"
                   "(A;ID;0x1200a9;;;BU)",
                   nullptr},
         TrustCase{"default_rights", PathRole::Folder, Folder, 1, DefaultRights,
