@@ -26,6 +26,8 @@ std::optional<std::string> NativePath(std::u16string_view path) {
     return prefix + *rest;
 }
 
+std::string_view DriveFolder() { return DriveRoot; }
+
 std::string FolderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos) {

@@ -13,6 +13,9 @@ namespace quenmoor::platform::posix {
 // an unpaired surrogate or a NUL.
 std::optional<std::string> NativePath(std::u16string_view path);
 
+// The directory that stands for "C:\", with one trailing slash.
+std::string_view DriveFolder();
+
 // The folder part and the name part of a path ("." for a bare name).
 std::string FolderOf(const std::string& path);
 std::string NameOf(const std::string& path);
