@@ -1,5 +1,7 @@
 #include "posix/program_fixture.h"
 
+#include <sys/stat.h>
+
 #include <string_view>
 
 #include "app/links.h"
@@ -69,6 +71,8 @@ fs::path ProgramTest::Source() { return Base() / "Palvendo" / "Suporte" / "Quenm
 fs::path ProgramTest::Target() { return Base() / "Programs" / "Quenmoor.ini"; }
 
 void ProgramTest::SetUp() {
+    // Whatever the caller's umask: the program refuses folders that others may write.
+    ::umask(022);
     fs::remove_all(DriveRoot() / "Ostrel");
     fs::create_directories(Source().parent_path());
     fs::create_directories(Target().parent_path());

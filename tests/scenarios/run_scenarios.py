@@ -32,8 +32,10 @@ import time
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
+# The setups that a trust test refuses, a service's run then changing nothing.
+UNTRUSTED = {"link-on-path", "others-may-write", "owned-by-other"}
 SETUPS = {"none", "arguments", "copy-present", "no-profile", "folder-at-profile", "read-only",
-          "unreadable", "held-shared", "target-folder-missing"}
+          "unreadable", "held-shared", "target-folder-missing"} | UNTRUSTED
 COPIES = {"same", "kept", "absent"}
 OLD_COPY = b"old copy\r\n"
 ARGUMENTS = ["--help", "/?", "-v"]
@@ -200,6 +202,24 @@ class Level:
             if not self.wine:
                 raise NotRun("natively no other program's open file keeps a reader out")
             self.hold("--shared")
+        elif setup in UNTRUSTED:
+            self.untrust(setup)
+
+    def untrust(self, setup):
+        """A folder on the paths that someone else could change."""
+        if self.wine:
+            raise NotRun("a POSIX link, mode or owner is not what the Windows program tests")
+        if os.geteuid() != 0:
+            raise NotRun("natively the update refuses only under a service identity and only"
+                         " root gives a folder away: the runner must be root")
+        tessarin = self.base / "Tessarin"
+        if setup == "link-on-path":
+            tessarin.rename(self.base / "Tessarin.real")
+            tessarin.symlink_to("Tessarin.real")
+        elif setup == "others-may-write":
+            (tessarin / "Palvendo").chmod(0o757)
+        else:
+            os.chown(self.source.parent, 65534, -1)
 
     def let_go(self):
         self.restricted = []
@@ -281,6 +301,9 @@ def main():
     args = parser.parse_args()
     if args.wine and "WINEPREFIX" not in os.environ:
         parser.error("--wine needs WINEPREFIX")
+    # Folders the runner makes are never writable by others by chance; the trust test would
+    # refuse them.
+    os.umask(0o022)
     facts = json.loads(args.facts.read_text(encoding="utf-8"))
     paths = sorted(HERE.glob("*.case"))
     if args.cases:

@@ -16,7 +16,8 @@ std::optional<TmpfsNamespace> TmpfsNamespace::Create(const std::filesystem::path
     if (::pipe(ready) != 0) {
         return std::nullopt;
     }
-    const std::string options = "size=" + std::to_string(bytes);
+    // A tmpfs root is world-writable by default, which the program's trust test refuses.
+    const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
     const pid_t holder = ::fork();
     if (holder == 0) {
         ::close(ready[0]);

@@ -13,7 +13,8 @@ namespace quenmoor::test {
 class TmpfsNamespace {
   public:
     // Mounts a tmpfs of `bytes` at `mountPoint` (which must exist) inside a new mount namespace
-    // kept alive by a child process. Nothing when this machine does not allow it.
+    // kept alive by a child process, its root folder root's with mode 0755. Nothing when this
+    // machine does not allow it.
     static std::optional<TmpfsNamespace> Create(const std::filesystem::path& mountPoint,
                                                 std::size_t bytes);
 
