@@ -39,6 +39,12 @@ SETUPS = {"none", "arguments", "copy-present", "no-profile", "folder-at-profile"
 COPIES = {"same", "kept", "absent"}
 OLD_COPY = b"old copy\r\n"
 ARGUMENTS = ["--help", "/?", "-v"]
+# Wine makes every folder's owner the Wine user, whatever is asked: the check refuses C:\Ostrel
+# in every case, and the update, run as that ordinary user, acts as before. The check's other
+# lines are compared natively.
+WINE_CHECK_STATUS = 6
+WINE_CHECK_LINE = (r"path not trusted: C:\\Ostrel is owned by S-1-5-21-[0-9-]+,"
+                   r" not Administrators, SYSTEM or TrustedInstaller")
 
 
 class NotRun(Exception):
@@ -251,11 +257,14 @@ class Level:
             print(f"note [{case['name']}]: the check printed nothing under Wine; asked once more")
             checked = self.run(self.check)
         end = "\r\n" if self.wine else "\n"
-        if checked.returncode != case["status"]:
-            failures.append(f"check: status {checked.returncode}, expected {case['status']}")
-        if checked.stdout != (case["line"] + end).encode() or checked.stderr:
+        status, line, then = case["status"], re.escape(case["line"]), case["then"]
+        if self.wine:
+            status, line, then = WINE_CHECK_STATUS, WINE_CHECK_LINE, WINE_CHECK_STATUS
+        if checked.returncode != status:
+            failures.append(f"check: status {checked.returncode}, expected {status}")
+        if not re.fullmatch((line + end).encode(), checked.stdout) or checked.stderr:
             failures.append(f"check printed {checked.stdout!r} {checked.stderr!r},"
-                            f" expected {case['line']!r}")
+                            f" expected {line!r}")
         after = snapshot(self.base)
         if after != before:
             changed = sorted(path for path in before.keys() | after.keys()
@@ -282,9 +291,9 @@ class Level:
         if listing != expected_listing:
             failures.append(f"after the update, unexpected: {sorted(listing - expected_listing)},"
                             f" missing: {sorted(expected_listing - listing)}")
-        then = self.run(self.check).returncode
-        if then != case["then"]:
-            failures.append(f"check after the update: status {then}, expected {case['then']}")
+        after_update = self.run(self.check).returncode
+        if after_update != then:
+            failures.append(f"check after the update: status {after_update}, expected {then}")
         return failures
 
 
