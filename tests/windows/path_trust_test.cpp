@@ -21,10 +21,6 @@
 namespace quenmoor::platform::win32 {
 namespace {
 
-constexpr DWORD Folder = FILE_ATTRIBUTE_DIRECTORY;
-constexpr DWORD File = FILE_ATTRIBUTE_ARCHIVE;
-constexpr DWORD Reparse = FILE_ATTRIBUTE_REPARSE_POINT;
-
 // The rights of C:\Ostrel after the deployment note's recipe, and as the folders below inherit it.
 const std::string Locked = "O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
 const std::string Inherited =
@@ -33,92 +29,85 @@ const std::string Inherited =
 const std::string DefaultRights =
     "O:BAD:AI(A;ID;FA;;;BA)(A;OICIIOID;GA;;;BA)(A;ID;FA;;;SY)(A;OICIIOID;GA;;;SY)"
     "(A;ID;0x1301bf;;;AU)(A;OICIIOID;SDGXGWGR;;;AU)(A;ID;0x1200a9;;;BU)(A;OICIIOID;GXGR;;;BU)";
+const std::string ByTheTask = "O:LS" + Inherited.substr(4);
 
-// Entries that Wine's SDDL reader does not take, added to the locked descriptor byte by byte.
+// Entries that Wine's SDDL reader does not take, added to the descriptor byte by byte.
 enum class Added { Nothing, ObjectEntry, ConditionalEntry, NoAccessList };
 
 struct TrustCase {
     const char* what;
     PathRole role;
-    DWORD attributes;
-    DWORD links;
     std::string sddl;
     const char* problem;  // null: trusted
     Added added = Added::Nothing;
+    DWORD attributes = 0;  // 0: a plain folder, or a plain file for the profile
+    DWORD links = 1;
 };
 
-// An entry that lets Everyone (S-1-1-0) add a file: an object entry naming a GUID, or a
-// conditional one whose condition follows the SID.
+// An object entry naming a GUID, or a conditional one, that lets Everyone add a file.
 std::vector<BYTE> EveryoneAddsAFile(Added kind) {
-    const std::vector<BYTE> everyone = {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
-    std::vector<BYTE> entry = {0, 0, 0, 0, FILE_ADD_FILE, 0, 0, 0};
-    if (kind == Added::ObjectEntry) {
-        entry[0] = ACCESS_ALLOWED_OBJECT_ACE_TYPE;
+    const bool object = kind == Added::ObjectEntry;
+    std::vector<BYTE> entry = {
+        object ? BYTE{ACCESS_ALLOWED_OBJECT_ACE_TYPE} : BYTE{ACCESS_ALLOWED_CALLBACK_ACE_TYPE},
+        0,
+        0,
+        0,
+        FILE_ADD_FILE,
+        0,
+        0,
+        0};
+    if (object) {
         entry.insert(entry.end(), {ACE_OBJECT_TYPE_PRESENT, 0, 0, 0});
         entry.insert(entry.end(), 16, 0xAB);
-    } else {
-        entry[0] = ACCESS_ALLOWED_CALLBACK_ACE_TYPE;
     }
-    entry.insert(entry.end(), everyone.begin(), everyone.end());
-    if (kind == Added::ConditionalEntry) {
-        entry.insert(entry.end(), {'a', 'r', 't', 'x', 0, 0, 0, 0});
+    entry.insert(entry.end(), {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0});  // S-1-1-0
+    if (!object) {
+        entry.insert(entry.end(), {'a', 'r', 't', 'x', 0, 0, 0, 0});  // the condition
     }
     entry[2] = static_cast<BYTE>(entry.size());
     return entry;
 }
 
-// The row's descriptor in absolute form, with what `added` asks for.
-class Descriptor {
-  public:
+// The row's descriptor: as SDDL reads it, or rebuilt around its owner with what `added` asks.
+struct Descriptor {
+    std::unique_ptr<void, decltype(&::LocalFree)> parsed{nullptr, &::LocalFree};
+    SECURITY_DESCRIPTOR rebuilt{};
+    std::vector<BYTE> list;
+
     explicit Descriptor(const TrustCase& row) {
+        PSECURITY_DESCRIPTOR read = nullptr;
+        const std::wstring sddl(row.sddl.begin(), row.sddl.end());
         EXPECT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            std::wstring(row.sddl.begin(), row.sddl.end()).c_str(), SDDL_REVISION_1, &parsed_,
-            nullptr))
-            << row.sddl << " error " << ::GetLastError();
-        if (row.added == Added::Nothing || parsed_ == nullptr) {
+            sddl.c_str(), SDDL_REVISION_1, &read, nullptr))
+            << row.sddl;
+        parsed.reset(read);
+        if (row.added == Added::Nothing || read == nullptr) {
             return;
         }
         PSID owner = nullptr;
-        BOOL defaulted = FALSE;
-        BOOL present = FALSE;
-        PACL parsedList = nullptr;
-        ::GetSecurityDescriptorOwner(parsed_, &owner, &defaulted);
-        ::GetSecurityDescriptorDacl(parsed_, &present, &parsedList, &defaulted);
-        ::InitializeSecurityDescriptor(&absolute_, SECURITY_DESCRIPTOR_REVISION);
-        ::SetSecurityDescriptorOwner(&absolute_, owner, FALSE);
+        PACL old = nullptr;
+        BOOL flag = FALSE;
+        ::GetSecurityDescriptorOwner(read, &owner, &flag);
+        ::GetSecurityDescriptorDacl(read, &flag, &old, &flag);
+        ::InitializeSecurityDescriptor(&rebuilt, SECURITY_DESCRIPTOR_REVISION);
+        ::SetSecurityDescriptorOwner(&rebuilt, owner, FALSE);
         if (row.added == Added::NoAccessList) {
-            ::SetSecurityDescriptorDacl(&absolute_, TRUE, nullptr, FALSE);
+            ::SetSecurityDescriptorDacl(&rebuilt, TRUE, nullptr, FALSE);
             return;
         }
         std::vector<BYTE> entry = EveryoneAddsAFile(row.added);
-        list_.resize(parsedList->AclSize + entry.size());
-        PACL list = Acl();
-        ::InitializeAcl(list, static_cast<DWORD>(list_.size()), ACL_REVISION_DS);
-        for (DWORD at = 0; at < parsedList->AceCount; ++at) {
-            void* each = nullptr;
-            ::GetAce(parsedList, at, &each);
-            ::AddAce(list, ACL_REVISION_DS, MAXDWORD, each,
-                     static_cast<const ACE_HEADER*>(each)->AceSize);
-        }
-        EXPECT_TRUE(::AddAce(list, ACL_REVISION_DS, MAXDWORD, entry.data(),
+        list.resize(old->AclSize + entry.size());
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast)
+        const auto acl = reinterpret_cast<PACL>(list.data());
+        ::InitializeAcl(acl, static_cast<DWORD>(list.size()), ACL_REVISION_DS);
+        void* first = nullptr;
+        ::GetAce(old, 0, &first);
+        ::AddAce(acl, ACL_REVISION_DS, MAXDWORD, first, old->AclSize - DWORD{sizeof(ACL)});
+        EXPECT_TRUE(::AddAce(acl, ACL_REVISION_DS, MAXDWORD, entry.data(),
                              static_cast<DWORD>(entry.size())));
-        ::SetSecurityDescriptorDacl(&absolute_, TRUE, list, FALSE);
+        ::SetSecurityDescriptorDacl(&rebuilt, TRUE, acl, FALSE);
     }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    Descriptor(Descriptor&&) = delete;
-    Descriptor& operator=(Descriptor&&) = delete;
-    ~Descriptor() { ::LocalFree(parsed_); }
-
-    PSECURITY_DESCRIPTOR Get() { return absolute_.Revision != 0 ? &absolute_ : parsed_; }
-
-  private:
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast)
-    PACL Acl() { return reinterpret_cast<PACL>(list_.data()); }
-
-    PSECURITY_DESCRIPTOR parsed_ = nullptr;
-    SECURITY_DESCRIPTOR absolute_{};
-    std::vector<BYTE> list_;
+    PSECURITY_DESCRIPTOR Get() { return rebuilt.Revision != 0 ? &rebuilt : parsed.get(); }
 };
 
 class TrustRuleTest : public testing::TestWithParam<TrustCase> {};
@@ -127,81 +116,76 @@ TEST_P(TrustRuleTest, DecidesFromTheDescriptor) {
     const TrustCase& row = GetParam();
     Descriptor descriptor(row);
     ASSERT_NE(descriptor.Get(), nullptr);
-    const auto problem = FindTrustProblem(row.role, {row.attributes, row.links, descriptor.Get()});
+    const DWORD plain =
+        row.role == PathRole::Profile ? FILE_ATTRIBUTE_ARCHIVE : FILE_ATTRIBUTE_DIRECTORY;
+    const auto problem = FindTrustProblem(
+        row.role, {row.attributes != 0 ? row.attributes : plain, row.links, descriptor.Get()});
     EXPECT_EQ(problem.value_or("trusted"), row.problem == nullptr ? "trusted" : row.problem);
 }
+
+constexpr auto Folder = PathRole::Folder;
+constexpr auto Profile = PathRole::Profile;
 
 INSTANTIATE_TEST_SUITE_P(
     Descriptors, TrustRuleTest,
     testing::Values(
-        TrustCase{"locked_top", PathRole::Folder, Folder, 1, Locked, nullptr},
-        TrustCase{"locked_below", PathRole::Folder, Folder, 1, Inherited, nullptr},
-        TrustCase{"locked_copy_folder", PathRole::CopyFolder, Folder, 1,
-                  Inherited + "(A;;0x2;;;LS)", nullptr},
-        TrustCase{"locked_profile_folder", PathRole::ProfileFolder, Folder, 1,
-                  Inherited + "(A;;0x42;;;LS)", nullptr},
-        TrustCase{"locked_profile", PathRole::Profile, File, 1,
-                  "O:BAD:AI(A;;0x1301bf;;;LS)(A;;0x120116;;;BU)(A;ID;FA;;;BA)(A;ID;FA;;;SY)"
-                  "(A;ID;0x1200a9;;;BU)",
+        // The locked layout passes, each folder with what the task needs there.
+        TrustCase{"locked_top", Folder, Locked, nullptr},
+        TrustCase{"locked_below", Folder, Inherited, nullptr},
+        TrustCase{"locked_copy_folder", PathRole::CopyFolder, Inherited + "(A;;0x2;;;LS)", nullptr},
+        TrustCase{"locked_profile_folder", PathRole::ProfileFolder, Inherited + "(A;;0x42;;;LS)",
                   nullptr},
-        TrustCase{"default_rights", PathRole::Folder, Folder, 1, DefaultRights,
-                  "lets S-1-5-11 add a file"},
+        TrustCase{"locked_profile", Profile,
+                  "O:BAD:AI(A;;0x1301bf;;;LS)(A;;0x120116;;;BU)" + Inherited.substr(8), nullptr},
         TrustCase{
-            "made_by_a_user", PathRole::Folder, Folder, 1,
-            "O:S-1-5-21-1-2-3-1001" + DefaultRights.substr(4),
-            "is owned by S-1-5-21-1-2-3-1001, not Administrators, SYSTEM or TrustedInstaller"},
-        TrustCase{"owned_by_system", PathRole::Folder, Folder, 1, "O:SY" + Locked.substr(4),
-                  nullptr},
-        TrustCase{
-            "owned_by_trustedinstaller", PathRole::Folder, Folder, 1,
+            "owned_by_trustedinstaller", Folder,
             "O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464" + Locked.substr(4),
             nullptr},
-        TrustCase{"add_a_file", PathRole::Folder, Folder, 1, Locked + "(A;;0x2;;;WD)",
-                  "lets S-1-1-0 add a file"},
-        TrustCase{"add_a_folder", PathRole::Folder, Folder, 1, Locked + "(A;;0x4;;;WD)",
-                  "lets S-1-1-0 add a folder"},
-        TrustCase{"delete_a_child", PathRole::Folder, Folder, 1, Locked + "(A;;0x40;;;WD)",
+        TrustCase{"inherit_only_entry", Folder, Locked + "(A;OICIIO;GA;;;WD)", nullptr},
+        TrustCase{"owner_rights", Folder, Locked + "(A;;FA;;;OW)", nullptr},
+        TrustCase{"profile_owned_by_the_task", Profile, ByTheTask, nullptr},
+        // Windows' defaults fail.
+        TrustCase{"default_rights", Folder, DefaultRights, "lets S-1-5-11 add a file"},
+        TrustCase{
+            "made_by_a_user", Folder, "O:S-1-5-21-1-2-3-1001" + DefaultRights.substr(4),
+            "is owned by S-1-5-21-1-2-3-1001, not Administrators, SYSTEM or TrustedInstaller"},
+        // Each dangerous right alone fails, in every kind of entry.
+        TrustCase{"add_a_file", Folder, Locked + "(A;;0x2;;;WD)", "lets S-1-1-0 add a file"},
+        TrustCase{"add_a_folder", Folder, Locked + "(A;;0x4;;;WD)", "lets S-1-1-0 add a folder"},
+        TrustCase{"delete_a_child", Folder, Locked + "(A;;0x40;;;WD)",
                   "lets S-1-1-0 delete a child"},
-        TrustCase{"delete", PathRole::Folder, Folder, 1, Locked + "(A;;SD;;;WD)",
-                  "lets S-1-1-0 delete or rename it"},
-        TrustCase{"change_rights", PathRole::Folder, Folder, 1, Locked + "(A;;WD;;;WD)",
+        TrustCase{"delete", Folder, Locked + "(A;;SD;;;WD)", "lets S-1-1-0 delete or rename it"},
+        TrustCase{"change_rights", Folder, Locked + "(A;;WD;;;WD)",
                   "lets S-1-1-0 change its rights"},
-        TrustCase{"change_owner", PathRole::Folder, Folder, 1, Locked + "(A;;WO;;;WD)",
-                  "lets S-1-1-0 change its owner"},
-        TrustCase{"generic_write", PathRole::Folder, Folder, 1, Locked + "(A;;GW;;;AU)",
-                  "lets S-1-5-11 add a file"},
-        TrustCase{"inherited_entry", PathRole::Folder, Folder, 1, Inherited + "(A;ID;0x4;;;BU)",
+        TrustCase{"change_owner", Folder, Locked + "(A;;WO;;;WD)", "lets S-1-1-0 change its owner"},
+        TrustCase{"generic_write", Folder, Locked + "(A;;GW;;;AU)", "lets S-1-5-11 add a file"},
+        TrustCase{"inherited_entry", Folder, Inherited + "(A;ID;0x4;;;BU)",
                   "lets S-1-5-32-545 add a folder"},
-        TrustCase{"inherit_only_entry", PathRole::Folder, Folder, 1, Locked + "(A;OICIIO;GA;;;WD)",
-                  nullptr},
-        TrustCase{"object_entry", PathRole::Folder, Folder, 1, Locked, "lets S-1-1-0 add a file",
-                  Added::ObjectEntry},
-        TrustCase{"conditional_entry", PathRole::Folder, Folder, 1, Locked,
-                  "lets S-1-1-0 add a file under a condition", Added::ConditionalEntry},
-        TrustCase{"deny_before_allow", PathRole::Folder, Folder, 1,
-                  "O:BAD:P(D;;0x2;;;WD)(A;;FA;;;BA)(A;;0x2;;;WD)", "lets S-1-1-0 add a file"},
-        TrustCase{"null_dacl", PathRole::Folder, Folder, 1, Locked,
-                  "has no access list, so everyone may do anything", Added::NoAccessList},
-        TrustCase{"owner_rights", PathRole::Folder, Folder, 1, Locked + "(A;;FA;;;OW)", nullptr},
-        TrustCase{"task_outside_its_folders", PathRole::Folder, Folder, 1,
-                  Inherited + "(A;;0x2;;;LS)", "lets S-1-5-19 add a file"},
-        TrustCase{"task_adds_a_folder", PathRole::CopyFolder, Folder, 1,
-                  Inherited + "(A;;0x6;;;LS)", "lets S-1-5-19 add a folder"},
-        TrustCase{"task_deletes_in_copy_folder", PathRole::CopyFolder, Folder, 1,
-                  Inherited + "(A;;0x42;;;LS)", "lets S-1-5-19 delete a child"},
-        TrustCase{"users_delete_the_profile", PathRole::Profile, File, 1,
-                  Inherited + "(A;;0x1301bf;;;BU)", "lets S-1-5-32-545 delete or rename it"},
-        TrustCase{"profile_owned_by_the_task", PathRole::Profile, File, 1,
-                  "O:LS" + Inherited.substr(4), nullptr},
-        TrustCase{"folder_owned_by_the_task", PathRole::Folder, Folder, 1,
-                  "O:LS" + Inherited.substr(4),
+        TrustCase{"object_entry", Folder, Locked, "lets S-1-1-0 add a file", Added::ObjectEntry},
+        TrustCase{"conditional_entry", Folder, Locked, "lets S-1-1-0 add a file under a condition",
+                  Added::ConditionalEntry},
+        TrustCase{"deny_before_allow", Folder, "O:BAD:P(D;;0x2;;;WD)(A;;FA;;;BA)(A;;0x2;;;WD)",
+                  "lets S-1-1-0 add a file"},
+        TrustCase{"null_dacl", Folder, Locked, "has no access list, so everyone may do anything",
+                  Added::NoAccessList},
+        // The task's identity gets what its job needs, where it needs it, and no more.
+        TrustCase{"task_outside_its_folders", Folder, Inherited + "(A;;0x2;;;LS)",
+                  "lets S-1-5-19 add a file"},
+        TrustCase{"task_adds_a_folder", PathRole::CopyFolder, Inherited + "(A;;0x6;;;LS)",
+                  "lets S-1-5-19 add a folder"},
+        TrustCase{"task_deletes_in_copy_folder", PathRole::CopyFolder, Inherited + "(A;;0x42;;;LS)",
+                  "lets S-1-5-19 delete a child"},
+        TrustCase{"folder_owned_by_the_task", Folder, ByTheTask,
                   "is owned by S-1-5-19, not Administrators, SYSTEM or TrustedInstaller"},
-        TrustCase{"folder_is_a_link", PathRole::Folder, Folder | Reparse, 1, Locked,
-                  "is a junction, symbolic link or other reparse point"},
-        TrustCase{"folder_is_a_file", PathRole::Folder, File, 1, Locked, "is not a folder"},
-        TrustCase{"profile_is_a_folder", PathRole::Profile, Folder, 1, Inherited,
-                  "is not a plain file"},
-        TrustCase{"profile_hard_linked", PathRole::Profile, File, 2, Inherited, "has 2 links"}),
+        TrustCase{"users_delete_the_profile", Profile, Inherited + "(A;;0x1301bf;;;BU)",
+                  "lets S-1-5-32-545 delete or rename it"},
+        // What the entry is.
+        TrustCase{"folder_is_a_link", Folder, Locked,
+                  "is a junction, symbolic link or other reparse point", Added::Nothing,
+                  FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT},
+        TrustCase{"folder_is_a_file", Folder, Locked, "is not a folder", Added::Nothing,
+                  FILE_ATTRIBUTE_ARCHIVE},
+        TrustCase{"profile_hard_linked", Profile, Inherited, "has 2 links", Added::Nothing, 0, 2}),
     [](const testing::TestParamInfo<TrustCase>& param) { return std::string(param.param.what); });
 
 TEST(ServiceIdentityTest, ServiceAccountsAndTheServiceGroupCountOthersDoNot) {
