@@ -139,7 +139,8 @@ def build(options, arch, program, task, folder_check, version, publisher, output
             pathlib.Path(files, name).write_bytes(task_definition(pathlib.Path(task).read_bytes(), variable, product_name))
     except ValueError as error:  # UnicodeDecodeError too
         raise Failure(f"{task}: {error}") from None
-    if check_task_principal.main([task] + [os.path.join(files, name) for name in sorted(definitions)]):
+    packed = [os.path.join(files, name) for name in sorted(definitions)]
+    if check_task_principal.main([f"--folder={product_name}", task, *packed]):
         raise Failure("a task definition does not run the program as LOCAL SERVICE (above)")
     # The cabinet keeps each file's time; TZ fixes how it is written down.
     for name in os.listdir(files):
