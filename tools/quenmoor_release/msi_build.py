@@ -160,7 +160,7 @@ def build(options, arch, program, task, folder_check, version, publisher, output
                    OtherUpgradeCode=facts.upgrade_code(names["other"]),
                    ProgramFilesFolder=names["program_files"], SystemFolder=names["system"],
                    Win64=names["win64"], FolderCheck=msi_common.FOLDER_CHECK, Task="task.xml",
-                   TaskWow64="task-wow64.xml")
+                   TaskWow64="task-wow64.xml", RegisterWhen=msi_common.REGISTER_WHEN, DeleteWhen=msi_common.DELETE_WHEN)
     wixl = subprocess.run(["wixl", "--arch", arch, "-o", package, "-I", work,
                            *(a for d in defines.items() for a in ("-D", "=".join(d))), WXS],
                           cwd=files, env=dict(os.environ, TZ="UTC"), check=False,
@@ -180,6 +180,8 @@ def build(options, arch, program, task, folder_check, version, publisher, output
     # information (package code, times).
     register = msi_common.column(msi_common.rows(package, "CustomAction"), "RegisterTask", 3)
     other_installed = f"{product_name} for {names['other']} is installed. Remove it first: both would run the same task."
+    administrator_only = (f"An administrator must install and remove {product_name}: from an elevated Command Prompt, "
+                          "or as SYSTEM by the distribution tool.")
     queries = [
         insert("LaunchCondition", Condition="Installed OR VersionNT >= 601",
                Description=f"{product_name} needs Windows 7 or later."),
@@ -196,9 +198,12 @@ def build(options, arch, program, task, folder_check, version, publisher, output
         insert("CustomAction", Action="RollbackRegisterTask", Type=3442, Source="SCHTASKS",
                Target=f'/Delete /F /TN "{task_name}"'),
         insert("CustomAction", Action="RollbackDeleteTask", Type=3442, Source="SCHTASKS", Target=register),
-        insert("InstallExecuteSequence", Action="RollbackRegisterTask",
-               Condition='NOT Installed AND NOT REMOVE="ALL"', Sequence=4009),
-        insert("InstallExecuteSequence", Action="RollbackDeleteTask", Condition='REMOVE="ALL"', Sequence=3489),
+        insert("InstallExecuteSequence", Action="RollbackRegisterTask", Condition=msi_common.REGISTER_WHEN, Sequence=4009),
+        insert("InstallExecuteSequence", Action="RollbackDeleteTask", Condition=msi_common.DELETE_WHEN, Sequence=3489),
+        # AdminUser from the account itself, not from the elevation that Windows Installer
+        # grants a standard user for a managed product.
+        insert("Property", Property="MSIUSEREALADMINDETECTION", Value="1"),
+        insert("LaunchCondition", Condition=msi_common.ADMINISTRATOR_ONLY, Description=administrator_only),
         f"UPDATE Directory SET DefaultDir = '{msi_common.short_name(product_name, set())}|{product_name}' "
         "WHERE Directory = 'InstallFolder'",
         *(f"UPDATE File SET FileName = '{short}|{name}'"

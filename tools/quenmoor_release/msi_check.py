@@ -8,7 +8,7 @@ import subprocess
 import sys
 import time
 
-from quenmoor_release import msi_common
+from quenmoor_release import msi_common, msi_privilege
 
 USAGE = "usage: check-msi.sh PACKAGE x86|x64 VERSION PUBLISHER [PRODUCT_NAME [HELP_LINK]]"
 
@@ -58,9 +58,6 @@ def check(expect, arch, version, publisher, product_name, help_link, facts):
         return [name, msi_common.column(components, name, 1), "InstallFolder", names["component_bits"],
                 condition, name]
 
-    def sequence(action, condition):
-        return [action, condition, expect.sequence_of(action)]
-
     rows = [
         ("Property", "name shown by Add/Remove Programs", ["ProductName", product_name]),
         ("Property", "publisher shown by Add/Remove Programs", ["Manufacturer", publisher]),
@@ -93,18 +90,11 @@ def check(expect, arch, version, publisher, product_name, help_link, facts):
          ["FindSchtasks", "51", "SCHTASKS", f"[{names['system']}]schtasks.exe", ""]),
         ("CustomAction", "the task's registration", ["RegisterTask", "3122", "SCHTASKS", register, ""]),
         ("CustomAction", "the task's deletion", ["DeleteTask", "3186", "SCHTASKS", delete, ""]),
-        ("InstallExecuteSequence", "registration on install, repair and upgrade, not on removal",
-         sequence("RegisterTask", 'NOT REMOVE="ALL"')),
-        ("InstallExecuteSequence", "deletion on removal only", sequence("DeleteTask", 'REMOVE="ALL"')),
         # Rollback: written into the script before the action it undoes (rollback 256 + in the
         # script 1024 + LocalSystem 2048 + its failure ignored 64). A failed first installation
         # deletes the task it registered; a failed removal registers it again.
         ("CustomAction", "the registration's rollback", ["RollbackRegisterTask", "3442", "SCHTASKS", delete, ""]),
         ("CustomAction", "the deletion's rollback", ["RollbackDeleteTask", "3442", "SCHTASKS", register, ""]),
-        ("InstallExecuteSequence", "the registration is undone after a failed first installation",
-         sequence("RollbackRegisterTask", 'NOT Installed AND NOT REMOVE="ALL"')),
-        ("InstallExecuteSequence", "the deletion is undone after a failed removal",
-         sequence("RollbackDeleteTask", 'REMOVE="ALL"')),
         # Upgrades: an older version, or another build of this version, is removed (the version
         # inclusive, 512); a newer one refuses this package.
         ("Property", "the architecture's upgrade code", ["UpgradeCode", code]),
@@ -113,6 +103,11 @@ def check(expect, arch, version, publisher, product_name, help_link, facts):
         ("Upgrade", "newer versions are detected", [code, version, "", "", "2", "", "WIX_DOWNGRADE_DETECTED"]),
         ("LaunchCondition", "a downgrade is refused", ["NOT WIX_DOWNGRADE_DETECTED",
          f"A newer version of {base} is already installed. Remove it first to install this one."]),
+        ("Property", "AdminUser is set by the account, not by a managed product's elevation",
+         ["MSIUSEREALADMINDETECTION", "1"]),
+        ("LaunchCondition", "only an administrator installs or removes; a standard user may repair",
+         [msi_common.ADMINISTRATOR_ONLY, f"An administrator must install and remove {base}: from an elevated "
+          "Command Prompt, or as SYSTEM by the distribution tool."]),
         ("LaunchCondition", "Windows 7 or later", ["Installed OR VersionNT >= 601", f"{base} needs Windows 7 or later."]),
         ("Upgrade", "the other architecture's package is detected",
          [other_code, "0.0.0", "", "", "258", "", "OTHER_ARCHITECTURE_INSTALLED"]),
@@ -122,6 +117,14 @@ def check(expect, arch, version, publisher, product_name, help_link, facts):
     for table, why, columns in rows:
         if columns is not None:
             expect.row(table, why, *columns)
+    # Where the task's actions run, and that nothing else runs code as SYSTEM on a repair or for a
+    # standard user (msi_privilege).
+    register, delete = (["a first installation by an administrator", "an upgrade by an administrator"],
+                        ["a removal by an administrator", "the removal of the older build inside an upgrade"])
+    for fault in msi_privilege.faults(expect.rows("CustomAction"), {t: expect.rows(t) for t in msi_privilege.SEQUENCES},
+                                      {"RegisterTask": register, "RollbackRegisterTask": register,
+                                       "DeleteTask": delete, "RollbackDeleteTask": delete}):
+        expect.fail(f"no program as SYSTEM on a repair or for a standard user: {fault}")
     # The older build is removed inside the transaction, after InstallInitialize, so a failed
     # upgrade rolls that removal back too.
     expect.order("FindRelatedProducts", "LaunchConditions", "FindSchtasks", "InstallValidate",

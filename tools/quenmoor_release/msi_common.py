@@ -24,6 +24,13 @@ TASK_PROGRAM = "quenmoor-update"
 FOLDER_CHECK = "Test-QuenmoorFolders.ps1"
 TASK_DEFINITION = "quenmoor-update.task.xml"
 
+# When the task's registration and its deletion (and their rollbacks) run: a first installation
+# or an upgrade (a new product: Installed unset), and a removal, each by an administrator; never
+# on a repair. A standard user may repair, nothing more (the launch condition).
+REGISTER_WHEN = 'NOT Installed AND NOT REMOVE="ALL" AND AdminUser'
+DELETE_WHEN = 'REMOVE="ALL" AND AdminUser'
+ADMINISTRATOR_ONLY = 'AdminUser OR (Installed AND NOT REMOVE="ALL")'
+
 
 def short_name(long_name, taken):
     """The 8.3 form of a file name beside the long one, as the name columns want it (ICE03): six

@@ -157,6 +157,11 @@ class Cycle:
         for fault in definition_faults(definition, self.program_files, self.program_path, self.publisher):
             self.fail(fault)
 
+    def task_file(self):
+        """The registered task's file: its bytes and its time of change, or None."""
+        path = self.tasks / self.task_name.lstrip("\\").replace("\\", "/")
+        return (path.read_bytes(), path.stat().st_mtime_ns) if path.is_file() else None
+
     def expect_nothing_left(self):
         if self.folder.exists():
             left = sorted(str(path.relative_to(self.drive)) for path in [self.folder, *self.folder.rglob("*")])
@@ -244,13 +249,16 @@ def run(cycle, arch, package, facts_path, other, work):
 
     # Wine's msiexec cannot repair with /f (a product code is "not implemented yet"; a package
     # ends 1605, unknown product), so the repair is asked for by the properties /fa stands for.
-    cycle.step = f"repairing version {version}, its program and task deleted"
+    # A repair puts the program back and leaves the registered task as it is: schtasks, a
+    # console program, runs as SYSTEM on no repair, so the task's file keeps its bytes and time.
+    cycle.step = f"repairing version {version}, its program deleted"
     (cycle.folder / UPDATE).unlink(missing_ok=True)
-    if wine("schtasks", "/Delete", "/TN", cycle.task_name, "/F", stdout=subprocess.DEVNULL).returncode:
-        cycle.fail(f"schtasks could not delete {cycle.task_name}")
+    before = cycle.task_file()
     cycle.msiexec(0, "/i", r"C:\quenmoor-update.msi", "REINSTALL=ALL", "REINSTALLMODE=amus")
     cycle.expect_product(product, version)
     cycle.expect_installed()
+    if cycle.task_file() != before:
+        cycle.fail("the repair registered the task again (its file changed)")
 
     # The refusal's message is a launch condition (tools/check-msi.sh checks it); Wine's log of a
     # quiet installation does not show it.
