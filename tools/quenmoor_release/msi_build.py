@@ -30,13 +30,16 @@ class Failure(Exception):
 
 def version_fault(version):
     """Why Windows Installer cannot take the version, or None: major and minor at most 255,
-    build at most 65535, and a fourth number of 0, since it ignores that one."""
+    build at most 65535, and a fourth number of 0: Windows Installer compares only the first
+    three, so builds that differ in the fourth cannot be told older or newer."""
     numbers = re.fullmatch(r"([0-9]+)\.([0-9]+)\.([0-9]+)\.([0-9]+)", version)
     if not numbers or any(int(n) > most for n, most in zip(numbers.groups(), (255, 255, 65535))):
         return f"version {version} is not four numbers that Windows Installer accepts (255.255.65535.N at most)"
     if int(numbers[4]):
-        return (f"version {version}: Windows Installer ignores the fourth number, so this package "
-                f"would install beside {version.rsplit('.', 1)[0]}.0; raise the third")
+        same = f"{version.rsplit('.', 1)[0]}.0"
+        return (f"version {version}: Windows Installer compares only the first three numbers, so this "
+                f"package and {same} would each replace the other as another build of the same version, "
+                f"and a downgrade to {same} would not be refused; raise the third")
     return None
 
 
@@ -215,6 +218,8 @@ def build(options, arch, program, task, folder_check, version, publisher, output
         insert("Property", Property="ARPCONTACT", Value=publisher)]
     if options["help_link"]:
         queries.append(insert("Property", Property="ARPHELPLINK", Value=options["help_link"]))
+    if about := msi_common.about_link(options["help_link"]):
+        queries.append(insert("Property", Property="ARPURLINFOABOUT", Value=about))
     if arch == "x86":
         queries += ["UPDATE Component SET Condition = 'NOT VersionNT64' WHERE Component = 'TaskDefinition'",
                     "UPDATE Component SET Condition = 'VersionNT64' WHERE Component = 'TaskDefinitionWow64'"]

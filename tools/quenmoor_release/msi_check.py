@@ -63,6 +63,8 @@ def check(expect, arch, version, publisher, product_name, help_link, facts):
         ("Property", "publisher shown by Add/Remove Programs", ["Manufacturer", publisher]),
         ("Property", "contact shown by Add/Remove Programs", ["ARPCONTACT", publisher]),
         ("Property", "support link shown by Add/Remove Programs", ["ARPHELPLINK", help_link] if help_link else None),
+        ("Property", "about link shown by Add/Remove Programs",
+         ["ARPURLINFOABOUT", msi_common.about_link(help_link)] if msi_common.about_link(help_link) else None),
         ("Property", "version", ["ProductVersion", version]),
         ("Property", "per-machine installation", ["ALLUSERS", "1"]),
         # Names in 8.3 form beside the long ones, as Windows Installer's name columns want them (ICE03).
@@ -117,6 +119,11 @@ def check(expect, arch, version, publisher, product_name, help_link, facts):
     for table, why, columns in rows:
         if columns is not None:
             expect.row(table, why, *columns)
+    # No restart of its own: the only one Windows Installer may ask for is a file in use (3010).
+    for table in msi_privilege.SEQUENCES:
+        for action in "ForceReboot", "ScheduleReboot":
+            if any(row[:1] == [action] for row in expect.rows(table)[3:]):
+                expect.fail(f"no restart of its own: {table} has {action}")
     # Where the task's actions run, and that nothing else runs code as SYSTEM on a repair or for a
     # standard user (msi_privilege).
     register, delete = (["a first installation by an administrator", "an upgrade by an administrator"],

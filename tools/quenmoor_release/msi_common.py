@@ -3,6 +3,7 @@ the tables as msiinfo exports them and the name-based codes."""
 import json
 import re
 import subprocess
+import urllib.parse
 import uuid
 
 import facts
@@ -30,6 +31,13 @@ TASK_DEFINITION = "quenmoor-update.task.xml"
 REGISTER_WHEN = 'NOT Installed AND NOT REMOVE="ALL" AND AdminUser'
 DELETE_WHEN = 'REMOVE="ALL" AND AdminUser'
 ADMINISTRATOR_ONLY = 'AdminUser OR (Installed AND NOT REMOVE="ALL")'
+
+
+def about_link(help_link):
+    """The link that Add/Remove Programs shows as the product's "about" (ARPURLINFOABOUT): the
+    site of the help link (the FAQ), its scheme and host; none without a help link."""
+    parts = urllib.parse.urlsplit(help_link)
+    return f"{parts.scheme}://{parts.netloc}/" if parts.scheme and parts.netloc else ""
 
 
 def short_name(long_name, taken):

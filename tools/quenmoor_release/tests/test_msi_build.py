@@ -15,7 +15,7 @@ class VersionTest(unittest.TestCase):
                                  ("256.0.0.0", "not four numbers"), ("1.256.0.0", "not four numbers"),
                                  ("1.0.65536.0", "not four numbers"), ("1.0.0", "not four numbers"),
                                  ("1.0.0.0.0", "not four numbers"), ("1.0.x.0", "not four numbers"),
-                                 ("1.0.0.0 ", "not four numbers"), ("1.0.0.1", "beside 1.0.0.0")):
+                                 ("1.0.0.0 ", "not four numbers"), ("1.0.0.1", "a downgrade to 1.0.0.0 would not be refused")):
             with self.subTest(version=version):
                 fault = msi_build.version_fault(version)
                 self.assertEqual(fault is None, refused is None, fault)
@@ -37,6 +37,15 @@ class FolderFilesTest(unittest.TestCase):
             with self.subTest(name=name):
                 self.assertEqual(msi_common.short_name(name, taken), short)
                 self.assertIn(short, taken)
+
+
+class AboutLinkTest(unittest.TestCase):
+    def test_the_about_link_is_the_help_links_site(self):
+        for help_link, about in (("https://www.ostrel.example/faq/", "https://www.ostrel.example/"),
+                                 ("https://help.maker.com:8443/a/b?c=d", "https://help.maker.com:8443/"),
+                                 ("", ""), ("faq", "")):
+            with self.subTest(help_link=help_link):
+                self.assertEqual(msi_common.about_link(help_link), about)
 
 
 class CodesTest(unittest.TestCase):
