@@ -201,6 +201,11 @@ def build(options, arch, program, task, folder_check, version, publisher, output
         insert("CustomAction", Action="RollbackRegisterTask", Type=3442, Source="SCHTASKS",
                Target=f'/Delete /F /TN "{task_name}"'),
         insert("CustomAction", Action="RollbackDeleteTask", Type=3442, Source="SCHTASKS", Target=register),
+        # The task's folder, once it holds no task and no folder: a script (JScript 37, no
+        # console) in the script (1024) as LocalSystem (2048), its failure ignored (64), after
+        # the task's deletion; a failed removal's rollback registers the task, folder and all.
+        insert("CustomAction", Action="DeleteTaskFolder", Type=3173, Target=msi_common.delete_task_folder(task_name)),
+        insert("InstallExecuteSequence", Action="DeleteTaskFolder", Condition=msi_common.DELETE_WHEN, Sequence=3491),
         insert("InstallExecuteSequence", Action="RollbackRegisterTask", Condition=msi_common.REGISTER_WHEN, Sequence=4009),
         insert("InstallExecuteSequence", Action="RollbackDeleteTask", Condition=msi_common.DELETE_WHEN, Sequence=3489),
         # AdminUser from the account itself, not from the elevation that Windows Installer

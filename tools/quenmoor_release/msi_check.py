@@ -92,6 +92,8 @@ def check(expect, arch, version, publisher, product_name, help_link, facts):
          ["FindSchtasks", "51", "SCHTASKS", f"[{names['system']}]schtasks.exe", ""]),
         ("CustomAction", "the task's registration", ["RegisterTask", "3122", "SCHTASKS", register, ""]),
         ("CustomAction", "the task's deletion", ["DeleteTask", "3186", "SCHTASKS", delete, ""]),
+        ("CustomAction", "the task folder's deletion when empty (JScript as LocalSystem, its failure ignored)",
+         ["DeleteTaskFolder", "3173", "", msi_common.delete_task_folder(task), ""]),
         # Rollback: written into the script before the action it undoes (rollback 256 + in the
         # script 1024 + LocalSystem 2048 + its failure ignored 64). A failed first installation
         # deletes the task it registered; a failed removal registers it again.
@@ -130,13 +132,13 @@ def check(expect, arch, version, publisher, product_name, help_link, facts):
                         ["a removal by an administrator", "the removal of the older build inside an upgrade"])
     for fault in msi_privilege.faults(expect.rows("CustomAction"), {t: expect.rows(t) for t in msi_privilege.SEQUENCES},
                                       {"RegisterTask": register, "RollbackRegisterTask": register,
-                                       "DeleteTask": delete, "RollbackDeleteTask": delete}):
+                                       "DeleteTask": delete, "RollbackDeleteTask": delete, "DeleteTaskFolder": delete}):
         expect.fail(f"no program as SYSTEM on a repair or for a standard user: {fault}")
     # The older build is removed inside the transaction, after InstallInitialize, so a failed
     # upgrade rolls that removal back too.
     expect.order("FindRelatedProducts", "LaunchConditions", "FindSchtasks", "InstallValidate",
                  "InstallInitialize", "RemoveExistingProducts", "RollbackDeleteTask", "DeleteTask",
-                 "RemoveFiles", "InstallFiles", "RollbackRegisterTask", "RegisterTask", "InstallFinalize")
+                 "DeleteTaskFolder", "RemoveFiles", "InstallFiles", "RollbackRegisterTask", "RegisterTask", "InstallFinalize")
 
 
 def check_summary(expect, template, summary, epoch):

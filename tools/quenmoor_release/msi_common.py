@@ -33,6 +33,16 @@ DELETE_WHEN = 'REMOVE="ALL" AND AdminUser'
 ADMINISTRATOR_ONLY = 'AdminUser OR (Installed AND NOT REMOVE="ALL")'
 
 
+def delete_task_folder(task_name):
+    """JScript that deletes the task's Task Scheduler folder when it holds no task (hidden ones
+    counted) and no folder; it fails, deleting nothing, when the folder is missing. No braces or
+    brackets, which the installer's formatting of the text would read."""
+    folder = task_name.strip("\\").rpartition("\\")[0].replace("\\", "\\\\")
+    return ('var s=new ActiveXObject("Schedule.Service");s.Connect();'
+            f'var f=s.GetFolder("\\\\{folder}");'
+            f'if(f.GetTasks(1).Count==0&&f.GetFolders(0).Count==0)s.GetFolder("\\\\").DeleteFolder("{folder}",0);')
+
+
 def about_link(help_link):
     """The link that Add/Remove Programs shows as the product's "about" (ARPURLINFOABOUT): the
     site of the help link (the FAQ), its scheme and host; none without a help link."""

@@ -18,6 +18,8 @@ FAULTS = [
     (SYSTEM, "a program as SYSTEM with no condition", action("Planted", 3122, "")),
     (SYSTEM, "a deferred program without impersonation's flag, as SYSTEM on a terminal server", action("Planted", 1074, "")),
     (SYSTEM, "a DLL as SYSTEM on a repair", action("Planted", 3073, "Installed")),
+    (SYSTEM, "the task folder's script on every installation",
+     ["UPDATE InstallExecuteSequence SET Condition = '' WHERE Action = 'DeleteTaskFolder'"]),
     ("no restart of its own", "a restart scheduled at the end",
      ["INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('ScheduleReboot', '', 6550)"]),
     ("about link shown by Add/Remove Programs", "no about link",

@@ -48,6 +48,16 @@ class AboutLinkTest(unittest.TestCase):
                 self.assertEqual(msi_common.about_link(help_link), about)
 
 
+class TaskFolderScriptTest(unittest.TestCase):
+    def test_the_script_deletes_the_tasks_folder_and_nothing_the_installer_would_format(self):
+        for task, folder in (("\\Quenmoor\\Quenmoor update", "Quenmoor"), ("\\A\\B\\t", "A\\\\B")):
+            with self.subTest(task=task):
+                script = msi_common.delete_task_folder(task)
+                self.assertIn(f'GetFolder("\\\\{folder}")', script)
+                self.assertIn(f'DeleteFolder("{folder}",0)', script)
+                self.assertFalse(set("[]{}") & set(script))
+
+
 class CodesTest(unittest.TestCase):
     COMPONENTS = msi_build.program_components(msi_common.folder_files(["quenmoor-update", "quenmoor-check"])[:2])[0] | msi_build.COMPONENTS
     INPUTS = {"arch": "x64", "version": "1.0.0.0", "publisher": "Ostrel", "test_build": "",
