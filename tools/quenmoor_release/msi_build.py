@@ -127,7 +127,7 @@ def build(options, arch, program, task, folder_check, version, publisher, output
     files = os.path.join(work, "files")
     os.mkdir(files)
     # PROGRAM is the task's program; every other shipped program lies beside it.
-    folder = msi_common.folder_files(programs)
+    folder = msi_common.folder_files(programs, arch)
     shipped_files = folder[:len(programs)]
     sources = {name: program if name == f"{msi_common.TASK_PROGRAM}.exe" else os.path.join(os.path.dirname(program), name)
                for _, name, _ in shipped_files}
@@ -163,7 +163,8 @@ def build(options, arch, program, task, folder_check, version, publisher, output
                    OtherUpgradeCode=facts.upgrade_code(names["other"]),
                    ProgramFilesFolder=names["program_files"], SystemFolder=names["system"],
                    Win64=names["win64"], FolderCheck=msi_common.FOLDER_CHECK, Task="task.xml",
-                   TaskWow64="task-wow64.xml", RegisterWhen=msi_common.REGISTER_WHEN, DeleteWhen=msi_common.DELETE_WHEN)
+                   TaskWow64="task-wow64.xml", TaskWow64Name=msi_common.TASK_DEFINITION_WOW64,
+                   DefinitionProperty=msi_common.DEFINITION_PROPERTY, RegisterWhen=msi_common.REGISTER_WHEN, DeleteWhen=msi_common.DELETE_WHEN)
     wixl = subprocess.run(["wixl", "--arch", arch, "-o", package, "-I", work,
                            *(a for d in defines.items() for a in ("-D", "=".join(d))), WXS],
                           cwd=files, env=dict(os.environ, TZ="UTC"), check=False,
@@ -214,12 +215,13 @@ def build(options, arch, program, task, folder_check, version, publisher, output
         insert("LaunchCondition", Condition=msi_common.ADMINISTRATOR_ONLY, Description=administrator_only),
         f"UPDATE Directory SET DefaultDir = '{msi_common.short_name(product_name, set())}|{product_name}' "
         "WHERE Directory = 'InstallFolder'",
+        # Short names; the programs' version and language, and no hash, which Windows Installer
+        # keeps for unversioned files only (ICE60).
         *(f"UPDATE File SET FileName = '{short}|{name}'"
-          + (f", Version = '{version}'" if name.endswith(".exe") else "")
-          + (f" WHERE File = '{table}'" if table else
-             " WHERE Component_ = 'TaskDefinition' OR Component_ = 'TaskDefinitionWow64'")
-          # The task definition before the folder check: the order that keeps the package's bytes.
-          for table, name, short in folder[:len(programs)] + folder[-1:] + folder[len(programs):-1]),
+          + (f", Version = '{version}', Language = '{msi_common.PROGRAM_LANGUAGE}'" if name.endswith(".exe") else "")
+          + f" WHERE File = '{table}'" for table, name, short in folder),
+        *(f"DELETE FROM MsiFileHash WHERE File_ = '{table}'" for table, name, _ in folder if name.endswith(".exe")),
+        insert("Property", Property=msi_common.DEFINITION_PROPERTY, Value=msi_common.TASK_DEFINITION),
         insert("Property", Property="ARPCONTACT", Value=publisher)]
     if options["help_link"]:
         queries.append(insert("Property", Property="ARPHELPLINK", Value=options["help_link"]))
@@ -227,7 +229,11 @@ def build(options, arch, program, task, folder_check, version, publisher, output
         queries.append(insert("Property", Property="ARPURLINFOABOUT", Value=about))
     if arch == "x86":
         queries += ["UPDATE Component SET Condition = 'NOT VersionNT64' WHERE Component = 'TaskDefinition'",
-                    "UPDATE Component SET Condition = 'VersionNT64' WHERE Component = 'TaskDefinitionWow64'"]
+                    "UPDATE Component SET Condition = 'VersionNT64' WHERE Component = 'TaskDefinitionWow64'",
+                    # On 64-bit Windows the task is registered from the definition for it.
+                    insert("CustomAction", Action="FindWow64Definition", Type=51, Source=msi_common.DEFINITION_PROPERTY,
+                           Target=msi_common.TASK_DEFINITION_WOW64),
+                    insert("InstallExecuteSequence", Action="FindWow64Definition", Condition="VersionNT64", Sequence=1009)]
     if not msibuild(package, queries, "-s", f"{shown_name} {version} ({arch})", publisher,
                     names["template"], f"{{{package_code}}}"):
         raise Failure("msibuild could not complete the package")

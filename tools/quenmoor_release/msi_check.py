@@ -8,7 +8,7 @@ import subprocess
 import sys
 import time
 
-from quenmoor_release import msi_common, msi_privilege
+from quenmoor_release import msi_common, msi_ice, msi_privilege
 
 USAGE = "usage: check-msi.sh PACKAGE x86|x64 VERSION PUBLISHER [PRODUCT_NAME [HELP_LINK]]"
 
@@ -45,13 +45,13 @@ class Expectations:
             previous, previous_number = action, int(number or previous_number)
 
 
-def check(expect, arch, version, publisher, product_name, help_link, facts):
-    """The rows of the package's tables and the order of its actions."""
+def check(expect, arch, version, publisher, product_name, help_link, facts, summary):
+    """The rows of the package's tables, the order of its actions and the validation rules."""
     names, base, task = msi_common.ARCHITECTURES[arch], facts["product_name"], facts["task_name"]
     # Fixed for ever: Windows Installer finds the installed product by them.
     code, other_code = ("{" + facts.upgrade_code(a) + "}" for a in (arch, names["other"]))
     components, files = expect.rows("Component"), expect.rows("File")
-    register = f'/Create /F /TN "{task}" /XML "[InstallFolder]{msi_common.TASK_DEFINITION}"'
+    register = f'/Create /F /TN "{task}" /XML "[InstallFolder][{msi_common.DEFINITION_PROPERTY}]"'
     delete = f'/Delete /F /TN "{task}"'
 
     def component(name, condition):
@@ -70,21 +70,23 @@ def check(expect, arch, version, publisher, product_name, help_link, facts):
         # Names in 8.3 form beside the long ones, as Windows Installer's name columns want them (ICE03).
         ("Directory", "installation folder",
          ["InstallFolder", names["program_files"], f"{msi_common.short_name(base, set())}|{base}"])]
-    # Every shipped program, the task's first, then the folder check, packed in that order; the
-    # programs carry the version.
-    folder = msi_common.folder_files(facts.programs())
-    for number, (name, file, short) in enumerate(folder[:-1], start=1):
-        rows += [("Component", f"the component of {file}", component(name, "")),
+    # Every shipped program, the task's first, the folder check and the task's definitions (the
+    # x86 package's two for the Windows each fits), packed in that order; the programs carry the
+    # version and the language of their version records.
+    conditions = {"TaskDefinition": "NOT VersionNT64", "TaskDefinitionWow64": "VersionNT64"} if arch == "x86" else {}
+    for number, (name, file, short) in enumerate(msi_common.folder_files(facts.programs(), arch), start=1):
+        exe = file.endswith(".exe")
+        rows += [("Component", f"the component of {file}", component(name, conditions.get(name, ""))),
                  ("File", file, [name, name, f"{short}|{file}", msi_common.column(files, name, 3),
-                                 version if file.endswith(".exe") else "", "", "512", str(number)])]
-    definition = "|".join(folder[-1][1:][::-1])
-    conditions = {"TaskDefinition": "NOT VersionNT64", "TaskDefinitionWow64": "VersionNT64"}
-    for name, condition in conditions.items() if arch == "x86" else [("TaskDefinition", "")]:
-        rows.append(("Component", "the task definition's component, for the Windows it fits",
-                     component(name, condition)))
-        if [definition] not in (row[2:3] for row in files if row[1:2] == [name]):
-            expect.fail(f"{name} installs no {msi_common.TASK_DEFINITION}")
+                                 version if exe else "", msi_common.PROGRAM_LANGUAGE if exe else "", "512", str(number)])]
     rows += [
+        ("Property", "the definition the task is registered from",
+         [msi_common.DEFINITION_PROPERTY, msi_common.TASK_DEFINITION]),
+        ("CustomAction", "on 64-bit Windows, the x86 package's definition for it",
+         ["FindWow64Definition", "51", msi_common.DEFINITION_PROPERTY, msi_common.TASK_DEFINITION_WOW64, ""]
+         if arch == "x86" else None),
+        ("InstallExecuteSequence", "the definition for 64-bit Windows chosen there",
+         ["FindWow64Definition", "VersionNT64", expect.sequence_of("FindWow64Definition")] if arch == "x86" else None),
         # The task: registered from the installed definition by LocalSystem (deferred 1024 + no
         # impersonation 2048 + program named by a property 50), deleted before the files go, with
         # a failed deletion (a task removed by hand) not stopping the removal (64).
@@ -126,6 +128,9 @@ def check(expect, arch, version, publisher, product_name, help_link, facts):
         for action in "ForceReboot", "ScheduleReboot":
             if any(row[:1] == [action] for row in expect.rows(table)[3:]):
                 expect.fail(f"no restart of its own: {table} has {action}")
+    # Windows Installer's validation rules (msi_ice).
+    for fault in msi_ice.faults(msi_ice.Tables(expect.rows, summary)):
+        expect.fail(fault)
     # Where the task's actions run, and that nothing else runs code as SYSTEM on a repair or for a
     # standard user (msi_privilege).
     register, delete = (["a first installation by an administrator", "an upgrade by an administrator"],
@@ -173,10 +178,10 @@ def main(argv):
         print(f"FAIL: {package} is not a Windows Installer package", file=sys.stderr)
         return 1
     expect = Expectations(package, functools.lru_cache(None)(lambda table: msi_common.rows(package, table)))
-    check(expect, arch, version, publisher, product_name, help_link, facts)
     summary = subprocess.run(["msiinfo", "suminfo", package], env=dict(os.environ, TZ="UTC"),
                              stdout=subprocess.PIPE, encoding="utf-8", errors="surrogateescape",
                              check=False).stdout
+    check(expect, arch, version, publisher, product_name, help_link, facts, summary)
     check_summary(expect, msi_common.ARCHITECTURES[arch]["template"], summary,
                   os.environ.get("SOURCE_DATE_EPOCH"))
     if expect.failures:

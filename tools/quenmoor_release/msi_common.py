@@ -24,6 +24,13 @@ TASK_PROGRAM = "quenmoor-update"
 # definition (one component per Windows it fits, one file name).
 FOLDER_CHECK = "Test-QuenmoorFolders.ps1"
 TASK_DEFINITION = "quenmoor-update.task.xml"
+# The x86 package's definition for 64-bit Windows, under a name of its own (one folder never holds
+# one name twice, ICE30), and the property that names the one to register.
+TASK_DEFINITION_WOW64 = "quenmoor-update-wow64.task.xml"
+DEFINITION_PROPERTY = "TaskDefinitionFile"
+# The language of the programs' version records (app/program_resources.rc.in: Translation 0x0409),
+# which the File table gives the versioned files (ICE60).
+PROGRAM_LANGUAGE = "1033"
 
 # When the task's registration and its deletion (and their rollbacks) run: a first installation
 # or an upgrade (a new product: Installed unset), and a removal, each by an administrator; never
@@ -66,16 +73,17 @@ def short_name(long_name, taken):
     return short
 
 
-def folder_files(programs):
+def folder_files(programs, arch="x64"):
     """The install folder's files as (table name, file name, 8.3 name), in the order they are packed:
-    every shipped program as the build lists them, the folder check, then the task definition
-    (its table name None: two components hold it). The task's program keeps the table name
-    "Program"; every other is named by its name's last words ("quenmoor-check" is "Check")."""
+    every shipped program as the build lists them, the folder check, then the task definition,
+    and in the x86 package the definition for 64-bit Windows. The task's program keeps the table
+    name "Program"; every other is named by its name's last words ("quenmoor-check" is "Check")."""
     taken = set()
     files = [("Program" if name == TASK_PROGRAM else
               "".join(word.capitalize() for word in name.split("-")[1:] or [name]), f"{name}.exe")
              for name in programs]
-    files += [("FolderCheck", FOLDER_CHECK), (None, TASK_DEFINITION)]
+    files += [("FolderCheck", FOLDER_CHECK), ("TaskDefinition", TASK_DEFINITION)]
+    files += [("TaskDefinitionWow64", TASK_DEFINITION_WOW64)] if arch == "x86" else []
     return [(table_name, name, short_name(name, taken)) for table_name, name in files]
 
 
@@ -110,7 +118,7 @@ def codes(namespace, *names):
 def rows(package, table):
     """The table's lines as msiinfo exports them (three header lines, then a row a line), each
     split at its tabs, without carriage returns; none when msiinfo cannot export it."""
-    result = subprocess.run(["msiinfo", "export", package, table], stdout=subprocess.PIPE,
+    result = subprocess.run(["msiinfo", "export", package, table], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                             encoding="utf-8", errors="surrogateescape", check=False)
     return [line.split("\t") for line in result.stdout.replace("\r", "").split("\n")]
 

@@ -29,7 +29,10 @@ class FolderFilesTest(unittest.TestCase):
             ("Program", "quenmoor-update.exe", "QUENMO~1.EXE"), ("Check", "quenmoor-check.exe", "QUENMO~2.EXE"),
             ("FixLinks", "quenmoor-fix-links.exe", "QUENMO~3.EXE"),
             ("FolderCheck", "Test-QuenmoorFolders.ps1", "TEST-Q~1.PS1"),
-            (None, "quenmoor-update.task.xml", "QUENMO~1.XML")])
+            ("TaskDefinition", "quenmoor-update.task.xml", "QUENMO~1.XML")])
+        self.assertEqual(msi_common.folder_files(["quenmoor-update"], "x86")[-2:], [
+            ("TaskDefinition", "quenmoor-update.task.xml", "QUENMO~1.XML"),
+            ("TaskDefinitionWow64", "quenmoor-update-wow64.task.xml", "QUENMO~2.XML")])
 
     def test_short_names(self):
         for name, taken, short in (("Quenmoor Update", set(), "QUENMO~1"), ("a.b.json", set(), "AB~1.JSO"),
