@@ -183,13 +183,17 @@ def build(options, arch, program, task, folder_check, version, publisher, output
     # task's registration and deletion, short names and file versions, and the summary
     # information (package code, times).
     register = msi_common.column(msi_common.rows(package, "CustomAction"), "RegisterTask", 3)
-    other_installed = f"{product_name} for {names['other']} is installed. Remove it first: both would run the same task."
+    beside = ({"Condition": "Installed OR NOT OTHER_ARCHITECTURE_INSTALLED",
+               "Description": f"{product_name} for x64 is installed. Remove it first: both would run the same task."}
+              if arch == "x86" else
+              {"Condition": "Installed OR NOT X86_NEWER_FOUND",
+               "Description": f"A newer version of {product_name} for x86 is installed. Remove it first to install this one."})
     administrator_only = (f"An administrator must install and remove {product_name}: from an elevated Command Prompt, "
                           "or as SYSTEM by the distribution tool.")
     queries = [
         insert("LaunchCondition", Condition="Installed OR VersionNT >= 601",
                Description=f"{product_name} needs Windows 7 or later."),
-        insert("LaunchCondition", Condition="Installed OR NOT OTHER_ARCHITECTURE_INSTALLED", Description=other_installed),
+        insert("LaunchCondition", **beside),
         # The programs keep version 1.0.0.0 while their links change; an installed build of the
         # same version (another product code) is replaced like an older one (VersionMaxInclusive
         # 512). (Attributes is part of the row's key, which cannot be updated in place.)
@@ -227,6 +231,11 @@ def build(options, arch, program, task, folder_check, version, publisher, output
         queries.append(insert("Property", Property="ARPHELPLINK", Value=options["help_link"]))
     if about := msi_common.about_link(options["help_link"]):
         queries.append(insert("Property", Property="ARPURLINFOABOUT", Value=about))
+    if arch == "x64":
+        # wixl drops IncludeMaximum: the x86 build of this very version is replaced too (256 + 512).
+        queries += ["DELETE FROM Upgrade WHERE ActionProperty = 'X86_BUILD_FOUND'",
+                    insert("Upgrade", UpgradeCode=f"{{{facts.upgrade_code('x86')}}}", VersionMin="0.0.0",
+                           VersionMax=version, Attributes=768, ActionProperty="X86_BUILD_FOUND")]
     if arch == "x86":
         queries += ["UPDATE Component SET Condition = 'NOT VersionNT64' WHERE Component = 'TaskDefinition'",
                     "UPDATE Component SET Condition = 'VersionNT64' WHERE Component = 'TaskDefinitionWow64'",

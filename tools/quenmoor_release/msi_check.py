@@ -115,11 +115,19 @@ def check(expect, arch, version, publisher, product_name, help_link, facts, summ
          [msi_common.ADMINISTRATOR_ONLY, f"An administrator must install and remove {base}: from an elevated "
           "Command Prompt, or as SYSTEM by the distribution tool."]),
         ("LaunchCondition", "Windows 7 or later", ["Installed OR VersionNT >= 601", f"{base} needs Windows 7 or later."]),
-        ("Upgrade", "the other architecture's package is detected",
-         [other_code, "0.0.0", "", "", "258", "", "OTHER_ARCHITECTURE_INSTALLED"]),
-        ("LaunchCondition", "not beside the other architecture's package",
-         ["Installed OR NOT OTHER_ARCHITECTURE_INSTALLED",
-          f"{base} for {names['other']} is installed. Remove it first: both would run the same task."])]
+        # The x86 package refuses to install beside the x64 one; the x64 package replaces the
+        # x86 one of its version or older in its own installation and refuses a newer one.
+        *([("Upgrade", "the x64 package is detected",
+            [other_code, "0.0.0", "", "", "258", "", "OTHER_ARCHITECTURE_INSTALLED"]),
+           ("LaunchCondition", "not beside the x64 package",
+            ["Installed OR NOT OTHER_ARCHITECTURE_INSTALLED",
+             f"{base} for x64 is installed. Remove it first: both would run the same task."])] if arch == "x86" else
+          [("Upgrade", "the x86 package of this version or older is replaced",
+            [other_code, "0.0.0", version, "", "768", "", "X86_BUILD_FOUND"]),
+           ("Upgrade", "a newer x86 package is detected", [other_code, version, "", "", "2", "", "X86_NEWER_FOUND"]),
+           ("LaunchCondition", "not over a newer x86 package",
+            ["Installed OR NOT X86_NEWER_FOUND",
+             f"A newer version of {base} for x86 is installed. Remove it first to install this one."])])]
     for table, why, columns in rows:
         if columns is not None:
             expect.row(table, why, *columns)

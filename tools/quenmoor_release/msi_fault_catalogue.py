@@ -53,7 +53,7 @@ FAULTS = [
      ["INSERT INTO MsiFileHash (File_, Options, HashPart1, HashPart2, HashPart3, HashPart4) "
       "VALUES ('Program', 0, 1, 2, 3, 4)"]),
     ("ICE61", "an upgrade property in lower case, not secured",
-     ["UPDATE Upgrade SET ActionProperty = 'other_found' WHERE ActionProperty = 'OTHER_ARCHITECTURE_INSTALLED'"]),
+     ["UPDATE Upgrade SET ActionProperty = 'downgrade_found' WHERE ActionProperty = 'WIX_DOWNGRADE_DETECTED'"]),
     ("ICE77", "an action of the script before InstallInitialize",
      ["UPDATE InstallExecuteSequence SET Sequence = 1450 WHERE Action = 'DeleteTask'"]),
     ("ICE80", "a component of the other width",
