@@ -360,7 +360,7 @@ def main(argv):
     try:
         cycle = Cycle(arch, package, msi_common.Facts(os.environ["QUENMOOR_FACTS"]),
                       msi_common.Facts(facts_path).programs())
-        run(cycle, arch, package, facts_path, (argv[4:] or [None])[0], work)
+        run(cycle, arch, package, facts_path, os.path.realpath(argv[4]) if argv[4:] else None, work)
     except Abort as abort:
         print(f"FAIL [{arch}]: {abort}", file=sys.stderr)
         return 1
