@@ -10,8 +10,8 @@
 #   TASK_XML   the shipped task definition (UTF-16 or UTF-8); the package's copy names the
 #              program where the package installs it
 #   FOLDER_CHECK  Test-QuenmoorFolders.ps1, the read-only check of the folders' rights
-#   VERSION    four numbers, e.g. 1.0.0.0, the last one 0: Windows Installer ignores it, so
-#              1.0.0.1 would install beside 1.0.0.0
+#   VERSION    four numbers, e.g. 1.0.0.0, the last one 0: Windows Installer compares only the
+#              first three, so 1.0.0.1 and 1.0.0.0 would replace each other, a downgrade unrefused
 #   PUBLISHER  the maker that Add/Remove Programs shows (the programs' CompanyName)
 #   OUTPUT     the .msi to write; on any failure nothing is left there
 # QUENMOOR_FACTS names the build's quenmoor-facts.json (cmake/ReleaseFacts.cmake), which gives the

@@ -8,7 +8,9 @@
 # this one is installed), remove it. Then the rollback, with a build whose deferred action after
 # the task's registration fails (tools/build-msi.sh --fail-after-task): a failed first
 # installation leaves no task, no file and no product; a failed upgrade leaves no task without
-# its program. Between the steps: the program, the check and the folder check at their
+# its program. In the x64 cycle, given the x86 package: the x86 package installed in the 64-bit
+# prefix (WoW64), then the x64 package over it (one step: the x86 build removed inside it), then
+# the removal. Between the steps: the program, the check and the folder check at their
 # path, one task registered from the installed definition whose command is that path, whose
 # account is LOCAL SERVICE and whose triggers are the start of the machine and a daily time (no
 # logon), one product in Add/Remove Programs with name, publisher and version, the table of

@@ -30,13 +30,16 @@ class Failure(Exception):
 
 def version_fault(version):
     """Why Windows Installer cannot take the version, or None: major and minor at most 255,
-    build at most 65535, and a fourth number of 0, since it ignores that one."""
+    build at most 65535, and a fourth number of 0: Windows Installer compares only the first
+    three, so builds that differ in the fourth cannot be told older or newer."""
     numbers = re.fullmatch(r"([0-9]+)\.([0-9]+)\.([0-9]+)\.([0-9]+)", version)
     if not numbers or any(int(n) > most for n, most in zip(numbers.groups(), (255, 255, 65535))):
         return f"version {version} is not four numbers that Windows Installer accepts (255.255.65535.N at most)"
     if int(numbers[4]):
-        return (f"version {version}: Windows Installer ignores the fourth number, so this package "
-                f"would install beside {version.rsplit('.', 1)[0]}.0; raise the third")
+        same = f"{version.rsplit('.', 1)[0]}.0"
+        return (f"version {version}: Windows Installer compares only the first three numbers, so this "
+                f"package and {same} would each replace the other as another build of the same version, "
+                f"and a downgrade to {same} would not be refused; raise the third")
     return None
 
 
@@ -124,7 +127,7 @@ def build(options, arch, program, task, folder_check, version, publisher, output
     files = os.path.join(work, "files")
     os.mkdir(files)
     # PROGRAM is the task's program; every other shipped program lies beside it.
-    folder = msi_common.folder_files(programs)
+    folder = msi_common.folder_files(programs, arch)
     shipped_files = folder[:len(programs)]
     sources = {name: program if name == f"{msi_common.TASK_PROGRAM}.exe" else os.path.join(os.path.dirname(program), name)
                for _, name, _ in shipped_files}
@@ -139,7 +142,8 @@ def build(options, arch, program, task, folder_check, version, publisher, output
             pathlib.Path(files, name).write_bytes(task_definition(pathlib.Path(task).read_bytes(), variable, product_name))
     except ValueError as error:  # UnicodeDecodeError too
         raise Failure(f"{task}: {error}") from None
-    if check_task_principal.main([task] + [os.path.join(files, name) for name in sorted(definitions)]):
+    packed = [os.path.join(files, name) for name in sorted(definitions)]
+    if check_task_principal.main([f"--folder={product_name}", task, *packed]):
         raise Failure("a task definition does not run the program as LOCAL SERVICE (above)")
     # The cabinet keeps each file's time; TZ fixes how it is written down.
     for name in os.listdir(files):
@@ -159,7 +163,8 @@ def build(options, arch, program, task, folder_check, version, publisher, output
                    OtherUpgradeCode=facts.upgrade_code(names["other"]),
                    ProgramFilesFolder=names["program_files"], SystemFolder=names["system"],
                    Win64=names["win64"], FolderCheck=msi_common.FOLDER_CHECK, Task="task.xml",
-                   TaskWow64="task-wow64.xml")
+                   TaskWow64="task-wow64.xml", TaskWow64Name=msi_common.TASK_DEFINITION_WOW64,
+                   DefinitionProperty=msi_common.DEFINITION_PROPERTY, RegisterWhen=msi_common.REGISTER_WHEN, DeleteWhen=msi_common.DELETE_WHEN)
     wixl = subprocess.run(["wixl", "--arch", arch, "-o", package, "-I", work,
                            *(a for d in defines.items() for a in ("-D", "=".join(d))), WXS],
                           cwd=files, env=dict(os.environ, TZ="UTC"), check=False,
@@ -178,11 +183,17 @@ def build(options, arch, program, task, folder_check, version, publisher, output
     # task's registration and deletion, short names and file versions, and the summary
     # information (package code, times).
     register = msi_common.column(msi_common.rows(package, "CustomAction"), "RegisterTask", 3)
-    other_installed = f"{product_name} for {names['other']} is installed. Remove it first: both would run the same task."
+    beside = ({"Condition": "Installed OR NOT OTHER_ARCHITECTURE_INSTALLED",
+               "Description": f"{product_name} for x64 is installed. Remove it first: both would run the same task."}
+              if arch == "x86" else
+              {"Condition": "Installed OR NOT X86_NEWER_FOUND",
+               "Description": f"A newer version of {product_name} for x86 is installed. Remove it first to install this one."})
+    administrator_only = (f"An administrator must install and remove {product_name}: from an elevated Command Prompt, "
+                          "or as SYSTEM by the distribution tool.")
     queries = [
         insert("LaunchCondition", Condition="Installed OR VersionNT >= 601",
                Description=f"{product_name} needs Windows 7 or later."),
-        insert("LaunchCondition", Condition="Installed OR NOT OTHER_ARCHITECTURE_INSTALLED", Description=other_installed),
+        insert("LaunchCondition", **beside),
         # The programs keep version 1.0.0.0 while their links change; an installed build of the
         # same version (another product code) is replaced like an older one (VersionMaxInclusive
         # 512). (Attributes is part of the row's key, which cannot be updated in place.)
@@ -195,23 +206,43 @@ def build(options, arch, program, task, folder_check, version, publisher, output
         insert("CustomAction", Action="RollbackRegisterTask", Type=3442, Source="SCHTASKS",
                Target=f'/Delete /F /TN "{task_name}"'),
         insert("CustomAction", Action="RollbackDeleteTask", Type=3442, Source="SCHTASKS", Target=register),
-        insert("InstallExecuteSequence", Action="RollbackRegisterTask",
-               Condition='NOT Installed AND NOT REMOVE="ALL"', Sequence=4009),
-        insert("InstallExecuteSequence", Action="RollbackDeleteTask", Condition='REMOVE="ALL"', Sequence=3489),
+        # The task's folder, once it holds no task and no folder: a script (JScript 37, no
+        # console) in the script (1024) as LocalSystem (2048), its failure ignored (64), after
+        # the task's deletion; a failed removal's rollback registers the task, folder and all.
+        insert("CustomAction", Action="DeleteTaskFolder", Type=3173, Target=msi_common.delete_task_folder(task_name)),
+        insert("InstallExecuteSequence", Action="DeleteTaskFolder", Condition=msi_common.DELETE_WHEN, Sequence=3491),
+        insert("InstallExecuteSequence", Action="RollbackRegisterTask", Condition=msi_common.REGISTER_WHEN, Sequence=4009),
+        insert("InstallExecuteSequence", Action="RollbackDeleteTask", Condition=msi_common.DELETE_WHEN, Sequence=3489),
+        # AdminUser from the account itself, not from the elevation that Windows Installer
+        # grants a standard user for a managed product.
+        insert("Property", Property="MSIUSEREALADMINDETECTION", Value="1"),
+        insert("LaunchCondition", Condition=msi_common.ADMINISTRATOR_ONLY, Description=administrator_only),
         f"UPDATE Directory SET DefaultDir = '{msi_common.short_name(product_name, set())}|{product_name}' "
         "WHERE Directory = 'InstallFolder'",
+        # Short names; the programs' version and language, and no hash, which Windows Installer
+        # keeps for unversioned files only (ICE60).
         *(f"UPDATE File SET FileName = '{short}|{name}'"
-          + (f", Version = '{version}'" if name.endswith(".exe") else "")
-          + (f" WHERE File = '{table}'" if table else
-             " WHERE Component_ = 'TaskDefinition' OR Component_ = 'TaskDefinitionWow64'")
-          # The task definition before the folder check: the order that keeps the package's bytes.
-          for table, name, short in folder[:len(programs)] + folder[-1:] + folder[len(programs):-1]),
+          + (f", Version = '{version}', Language = '{msi_common.PROGRAM_LANGUAGE}'" if name.endswith(".exe") else "")
+          + f" WHERE File = '{table}'" for table, name, short in folder),
+        *(f"DELETE FROM MsiFileHash WHERE File_ = '{table}'" for table, name, _ in folder if name.endswith(".exe")),
+        insert("Property", Property=msi_common.DEFINITION_PROPERTY, Value=msi_common.TASK_DEFINITION),
         insert("Property", Property="ARPCONTACT", Value=publisher)]
     if options["help_link"]:
         queries.append(insert("Property", Property="ARPHELPLINK", Value=options["help_link"]))
+    if about := msi_common.about_link(options["help_link"]):
+        queries.append(insert("Property", Property="ARPURLINFOABOUT", Value=about))
+    if arch == "x64":
+        # wixl drops IncludeMaximum: the x86 build of this very version is replaced too (256 + 512).
+        queries += ["DELETE FROM Upgrade WHERE ActionProperty = 'X86_BUILD_FOUND'",
+                    insert("Upgrade", UpgradeCode=f"{{{facts.upgrade_code('x86')}}}", VersionMin="0.0.0",
+                           VersionMax=version, Attributes=768, ActionProperty="X86_BUILD_FOUND")]
     if arch == "x86":
         queries += ["UPDATE Component SET Condition = 'NOT VersionNT64' WHERE Component = 'TaskDefinition'",
-                    "UPDATE Component SET Condition = 'VersionNT64' WHERE Component = 'TaskDefinitionWow64'"]
+                    "UPDATE Component SET Condition = 'VersionNT64' WHERE Component = 'TaskDefinitionWow64'",
+                    # On 64-bit Windows the task is registered from the definition for it.
+                    insert("CustomAction", Action="FindWow64Definition", Type=51, Source=msi_common.DEFINITION_PROPERTY,
+                           Target=msi_common.TASK_DEFINITION_WOW64),
+                    insert("InstallExecuteSequence", Action="FindWow64Definition", Condition="VersionNT64", Sequence=1009)]
     if not msibuild(package, queries, "-s", f"{shown_name} {version} ({arch})", publisher,
                     names["template"], f"{{{package_code}}}"):
         raise Failure("msibuild could not complete the package")

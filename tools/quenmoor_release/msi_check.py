@@ -8,7 +8,7 @@ import subprocess
 import sys
 import time
 
-from quenmoor_release import msi_common
+from quenmoor_release import msi_common, msi_ice, msi_privilege
 
 USAGE = "usage: check-msi.sh PACKAGE x86|x64 VERSION PUBLISHER [PRODUCT_NAME [HELP_LINK]]"
 
@@ -45,47 +45,48 @@ class Expectations:
             previous, previous_number = action, int(number or previous_number)
 
 
-def check(expect, arch, version, publisher, product_name, help_link, facts):
-    """The rows of the package's tables and the order of its actions."""
+def check(expect, arch, version, publisher, product_name, help_link, facts, summary):
+    """The rows of the package's tables, the order of its actions and the validation rules."""
     names, base, task = msi_common.ARCHITECTURES[arch], facts["product_name"], facts["task_name"]
     # Fixed for ever: Windows Installer finds the installed product by them.
     code, other_code = ("{" + facts.upgrade_code(a) + "}" for a in (arch, names["other"]))
     components, files = expect.rows("Component"), expect.rows("File")
-    register = f'/Create /F /TN "{task}" /XML "[InstallFolder]{msi_common.TASK_DEFINITION}"'
+    register = f'/Create /F /TN "{task}" /XML "[InstallFolder][{msi_common.DEFINITION_PROPERTY}]"'
     delete = f'/Delete /F /TN "{task}"'
 
     def component(name, condition):
         return [name, msi_common.column(components, name, 1), "InstallFolder", names["component_bits"],
                 condition, name]
 
-    def sequence(action, condition):
-        return [action, condition, expect.sequence_of(action)]
-
     rows = [
         ("Property", "name shown by Add/Remove Programs", ["ProductName", product_name]),
         ("Property", "publisher shown by Add/Remove Programs", ["Manufacturer", publisher]),
         ("Property", "contact shown by Add/Remove Programs", ["ARPCONTACT", publisher]),
         ("Property", "support link shown by Add/Remove Programs", ["ARPHELPLINK", help_link] if help_link else None),
+        ("Property", "about link shown by Add/Remove Programs",
+         ["ARPURLINFOABOUT", msi_common.about_link(help_link)] if msi_common.about_link(help_link) else None),
         ("Property", "version", ["ProductVersion", version]),
         ("Property", "per-machine installation", ["ALLUSERS", "1"]),
         # Names in 8.3 form beside the long ones, as Windows Installer's name columns want them (ICE03).
         ("Directory", "installation folder",
          ["InstallFolder", names["program_files"], f"{msi_common.short_name(base, set())}|{base}"])]
-    # Every shipped program, the task's first, then the folder check, packed in that order; the
-    # programs carry the version.
-    folder = msi_common.folder_files(facts.programs())
-    for number, (name, file, short) in enumerate(folder[:-1], start=1):
-        rows += [("Component", f"the component of {file}", component(name, "")),
+    # Every shipped program, the task's first, the folder check and the task's definitions (the
+    # x86 package's two for the Windows each fits), packed in that order; the programs carry the
+    # version and the language of their version records.
+    conditions = {"TaskDefinition": "NOT VersionNT64", "TaskDefinitionWow64": "VersionNT64"} if arch == "x86" else {}
+    for number, (name, file, short) in enumerate(msi_common.folder_files(facts.programs(), arch), start=1):
+        exe = file.endswith(".exe")
+        rows += [("Component", f"the component of {file}", component(name, conditions.get(name, ""))),
                  ("File", file, [name, name, f"{short}|{file}", msi_common.column(files, name, 3),
-                                 version if file.endswith(".exe") else "", "", "512", str(number)])]
-    definition = "|".join(folder[-1][1:][::-1])
-    conditions = {"TaskDefinition": "NOT VersionNT64", "TaskDefinitionWow64": "VersionNT64"}
-    for name, condition in conditions.items() if arch == "x86" else [("TaskDefinition", "")]:
-        rows.append(("Component", "the task definition's component, for the Windows it fits",
-                     component(name, condition)))
-        if [definition] not in (row[2:3] for row in files if row[1:2] == [name]):
-            expect.fail(f"{name} installs no {msi_common.TASK_DEFINITION}")
+                                 version if exe else "", msi_common.PROGRAM_LANGUAGE if exe else "", "512", str(number)])]
     rows += [
+        ("Property", "the definition the task is registered from",
+         [msi_common.DEFINITION_PROPERTY, msi_common.TASK_DEFINITION]),
+        ("CustomAction", "on 64-bit Windows, the x86 package's definition for it",
+         ["FindWow64Definition", "51", msi_common.DEFINITION_PROPERTY, msi_common.TASK_DEFINITION_WOW64, ""]
+         if arch == "x86" else None),
+        ("InstallExecuteSequence", "the definition for 64-bit Windows chosen there",
+         ["FindWow64Definition", "VersionNT64", expect.sequence_of("FindWow64Definition")] if arch == "x86" else None),
         # The task: registered from the installed definition by LocalSystem (deferred 1024 + no
         # impersonation 2048 + program named by a property 50), deleted before the files go, with
         # a failed deletion (a task removed by hand) not stopping the removal (64).
@@ -93,18 +94,13 @@ def check(expect, arch, version, publisher, product_name, help_link, facts):
          ["FindSchtasks", "51", "SCHTASKS", f"[{names['system']}]schtasks.exe", ""]),
         ("CustomAction", "the task's registration", ["RegisterTask", "3122", "SCHTASKS", register, ""]),
         ("CustomAction", "the task's deletion", ["DeleteTask", "3186", "SCHTASKS", delete, ""]),
-        ("InstallExecuteSequence", "registration on install, repair and upgrade, not on removal",
-         sequence("RegisterTask", 'NOT REMOVE="ALL"')),
-        ("InstallExecuteSequence", "deletion on removal only", sequence("DeleteTask", 'REMOVE="ALL"')),
+        ("CustomAction", "the task folder's deletion when empty (JScript as LocalSystem, its failure ignored)",
+         ["DeleteTaskFolder", "3173", "", msi_common.delete_task_folder(task), ""]),
         # Rollback: written into the script before the action it undoes (rollback 256 + in the
         # script 1024 + LocalSystem 2048 + its failure ignored 64). A failed first installation
         # deletes the task it registered; a failed removal registers it again.
         ("CustomAction", "the registration's rollback", ["RollbackRegisterTask", "3442", "SCHTASKS", delete, ""]),
         ("CustomAction", "the deletion's rollback", ["RollbackDeleteTask", "3442", "SCHTASKS", register, ""]),
-        ("InstallExecuteSequence", "the registration is undone after a failed first installation",
-         sequence("RollbackRegisterTask", 'NOT Installed AND NOT REMOVE="ALL"')),
-        ("InstallExecuteSequence", "the deletion is undone after a failed removal",
-         sequence("RollbackDeleteTask", 'REMOVE="ALL"')),
         # Upgrades: an older version, or another build of this version, is removed (the version
         # inclusive, 512); a newer one refuses this package.
         ("Property", "the architecture's upgrade code", ["UpgradeCode", code]),
@@ -113,20 +109,49 @@ def check(expect, arch, version, publisher, product_name, help_link, facts):
         ("Upgrade", "newer versions are detected", [code, version, "", "", "2", "", "WIX_DOWNGRADE_DETECTED"]),
         ("LaunchCondition", "a downgrade is refused", ["NOT WIX_DOWNGRADE_DETECTED",
          f"A newer version of {base} is already installed. Remove it first to install this one."]),
+        ("Property", "AdminUser is set by the account, not by a managed product's elevation",
+         ["MSIUSEREALADMINDETECTION", "1"]),
+        ("LaunchCondition", "only an administrator installs or removes; a standard user may repair",
+         [msi_common.ADMINISTRATOR_ONLY, f"An administrator must install and remove {base}: from an elevated "
+          "Command Prompt, or as SYSTEM by the distribution tool."]),
         ("LaunchCondition", "Windows 7 or later", ["Installed OR VersionNT >= 601", f"{base} needs Windows 7 or later."]),
-        ("Upgrade", "the other architecture's package is detected",
-         [other_code, "0.0.0", "", "", "258", "", "OTHER_ARCHITECTURE_INSTALLED"]),
-        ("LaunchCondition", "not beside the other architecture's package",
-         ["Installed OR NOT OTHER_ARCHITECTURE_INSTALLED",
-          f"{base} for {names['other']} is installed. Remove it first: both would run the same task."])]
+        # The x86 package refuses to install beside the x64 one; the x64 package replaces the
+        # x86 one of its version or older in its own installation and refuses a newer one.
+        *([("Upgrade", "the x64 package is detected",
+            [other_code, "0.0.0", "", "", "258", "", "OTHER_ARCHITECTURE_INSTALLED"]),
+           ("LaunchCondition", "not beside the x64 package",
+            ["Installed OR NOT OTHER_ARCHITECTURE_INSTALLED",
+             f"{base} for x64 is installed. Remove it first: both would run the same task."])] if arch == "x86" else
+          [("Upgrade", "the x86 package of this version or older is replaced",
+            [other_code, "0.0.0", version, "", "768", "", "X86_BUILD_FOUND"]),
+           ("Upgrade", "a newer x86 package is detected", [other_code, version, "", "", "2", "", "X86_NEWER_FOUND"]),
+           ("LaunchCondition", "not over a newer x86 package",
+            ["Installed OR NOT X86_NEWER_FOUND",
+             f"A newer version of {base} for x86 is installed. Remove it first to install this one."])])]
     for table, why, columns in rows:
         if columns is not None:
             expect.row(table, why, *columns)
+    # No restart of its own: the only one Windows Installer may ask for is a file in use (3010).
+    for table in msi_privilege.SEQUENCES:
+        for action in "ForceReboot", "ScheduleReboot":
+            if any(row[:1] == [action] for row in expect.rows(table)[3:]):
+                expect.fail(f"no restart of its own: {table} has {action}")
+    # Windows Installer's validation rules (msi_ice).
+    for fault in msi_ice.faults(msi_ice.Tables(expect.rows, summary)):
+        expect.fail(fault)
+    # Where the task's actions run, and that nothing else runs code as SYSTEM on a repair or for a
+    # standard user (msi_privilege).
+    register, delete = (["a first installation by an administrator", "an upgrade by an administrator"],
+                        ["a removal by an administrator", "the removal of the older build inside an upgrade"])
+    for fault in msi_privilege.faults(expect.rows("CustomAction"), {t: expect.rows(t) for t in msi_privilege.SEQUENCES},
+                                      {"RegisterTask": register, "RollbackRegisterTask": register,
+                                       "DeleteTask": delete, "RollbackDeleteTask": delete, "DeleteTaskFolder": delete}):
+        expect.fail(f"no program as SYSTEM on a repair or for a standard user: {fault}")
     # The older build is removed inside the transaction, after InstallInitialize, so a failed
     # upgrade rolls that removal back too.
     expect.order("FindRelatedProducts", "LaunchConditions", "FindSchtasks", "InstallValidate",
                  "InstallInitialize", "RemoveExistingProducts", "RollbackDeleteTask", "DeleteTask",
-                 "RemoveFiles", "InstallFiles", "RollbackRegisterTask", "RegisterTask", "InstallFinalize")
+                 "DeleteTaskFolder", "RemoveFiles", "InstallFiles", "RollbackRegisterTask", "RegisterTask", "InstallFinalize")
 
 
 def check_summary(expect, template, summary, epoch):
@@ -161,10 +186,10 @@ def main(argv):
         print(f"FAIL: {package} is not a Windows Installer package", file=sys.stderr)
         return 1
     expect = Expectations(package, functools.lru_cache(None)(lambda table: msi_common.rows(package, table)))
-    check(expect, arch, version, publisher, product_name, help_link, facts)
     summary = subprocess.run(["msiinfo", "suminfo", package], env=dict(os.environ, TZ="UTC"),
                              stdout=subprocess.PIPE, encoding="utf-8", errors="surrogateescape",
                              check=False).stdout
+    check(expect, arch, version, publisher, product_name, help_link, facts, summary)
     check_summary(expect, msi_common.ARCHITECTURES[arch]["template"], summary,
                   os.environ.get("SOURCE_DATE_EPOCH"))
     if expect.failures:

@@ -18,6 +18,8 @@ USAGE = "usage: msi_cycle.sh x86|x64 PREFIX PACKAGE FACTS [OTHER_PACKAGE]"
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 WINDOWS_TESTS = ROOT / "tests" / "windows"
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+# Where 64-bit Windows lists the x86 package's product.
+UNINSTALL_WOW64 = r"HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall"
 UPDATE, CHECK = f"{msi_common.TASK_PROGRAM}.exe", "quenmoor-check.exe"
 # The settings that Wine's Task Scheduler keeps of a registered task (it keeps no triggers,
 # principal or actions, so those are read in the installed definition instead).
@@ -53,14 +55,16 @@ def products(listing, name):
                   for key, value in values.items() if value.get("DisplayName", "").startswith(name))
 
 
-def definition_faults(definition, program_files, program_path, publisher):
+def definition_faults(definition, program_files, program_path, publisher, program_files_x86=""):
     """What is wrong with the installed task definition (its text): what it runs, as Task
-    Scheduler reads it with %ProgramFiles% expanded in the machine's environment, must be
-    `program_path`; its triggers, its author and its account."""
+    Scheduler reads it with %ProgramFiles% (and %ProgramFiles(x86)%, when given) expanded in the
+    machine's environment, must be `program_path`; its triggers, its author and its account."""
     text = definition.replace("\r", "")
     lines = text.split("\n")
     command = "\n".join(re.findall(r'^ *<Command>"(.*)"</Command>$', text, re.M))
     command = command.replace("%ProgramFiles%", program_files)
+    if program_files_x86:
+        command = command.replace("%ProgramFiles(x86)%", program_files_x86)
     faults = [] if command == program_path else [f"the task's command is '{command}', not '{program_path}'"]
     faults += [f"the installed definition has no {trigger}" for trigger in ("BootTrigger", "CalendarTrigger")
                if f"<{trigger}>" not in text]
@@ -104,6 +108,7 @@ class Cycle:
         self.program_path = f"C:\\Program Files\\{self.name}\\{UPDATE}"
         self.tasks = self.drive / "windows" / "system32" / "tasks"
         self.shipped = None  # the folder of the package's own files, once extracted
+        self.definition = msi_common.TASK_DEFINITION
         self.program_files = None
 
     def property(self, name, table=None):
@@ -122,8 +127,8 @@ class Cycle:
             self.fail(fault)
 
     def products(self):
-        listing = wine("reg", "query", UNINSTALL, "/s", stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                       encoding="utf-8", errors="replace").stdout
+        listing = "".join(wine("reg", "query", key, "/s", stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                               encoding="utf-8", errors="replace").stdout for key in (UNINSTALL, UNINSTALL_WOW64))
         return "\n".join(products(listing, self.name))
 
     def expect_product(self, code, version):
@@ -147,15 +152,21 @@ class Cycle:
             if setting.encode() not in task:
                 self.fail(f"the registered task lacks {setting}")
         if self.program_files is None:
-            self.program_files = wine("cmd", "/c", "echo", "%ProgramFiles%", stdout=subprocess.PIPE,
-                                      encoding="utf-8").stdout.replace("\r", "").rstrip("\n")
-        definition = self.folder / msi_common.TASK_DEFINITION
+            self.program_files = [wine("cmd", "/c", "echo", f"%{name}%", stdout=subprocess.PIPE, encoding="utf-8")
+                                  .stdout.replace("\r", "").rstrip("\n") for name in ("ProgramFiles", "ProgramFiles(x86)")]
+        definition = self.folder / self.definition
         if not definition.is_file():
             self.fail("the task definition is not installed beside the program")
             return
         definition = definition.read_bytes().decode("utf-16", errors="replace")
-        for fault in definition_faults(definition, self.program_files, self.program_path, self.publisher):
+        for fault in definition_faults(definition, self.program_files[0], self.program_path, self.publisher,
+                                       self.program_files[-1]):
             self.fail(fault)
+
+    def task_file(self):
+        """The registered task's file: its bytes and its time of change, or None."""
+        path = self.tasks / self.task_name.lstrip("\\").replace("\\", "/")
+        return (path.read_bytes(), path.stat().st_mtime_ns) if path.is_file() else None
 
     def expect_nothing_left(self):
         if self.folder.exists():
@@ -168,31 +179,73 @@ class Cycle:
             self.fail(f"Add/Remove Programs still lists {listed}")
 
 
+def extract(package, files, name):
+    """The folder of the package's own files, extracted into `files`. msiextract names the
+    folders after its own idea of each Program Files, so the files are found by the product's
+    folder `name`."""
+    files.mkdir()
+    subprocess.run(["msiextract", package], cwd=files, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   check=False)
+    found = [path for path in files.rglob(UPDATE) if path.parent.name == name]
+    if len(found) != 1:
+        raise Abort(f"msiextract found no {name}\\{UPDATE} in {package}")
+    return found[0].parent
+
+
 def make_packages(cycle, arch, package, work):
     """The package's own files, and packages of them: version 0.9.0.0, another build of the
     package's version and one whose installation fails after the task's registration."""
-    files = work / "files"
-    files.mkdir()
-    # msiextract names the folders after its own idea of each Program Files, so the files are found.
-    subprocess.run(["msiextract", package], cwd=files, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                   check=False)
-    found = [path for path in files.rglob(UPDATE) if path.parent.name == cycle.name]
-    if len(found) != 1:
-        raise Abort(f"msiextract found no {cycle.name}\\{UPDATE} in {package}")
-    cycle.shipped = found[0].parent
+    cycle.shipped = extract(package, work / "files", cycle.name)
     version = cycle.property("ProductVersion")
     env = dict(os.environ, SOURCE_DATE_EPOCH=os.environ.get("SOURCE_DATE_EPOCH", "946684800"))
     for name, built_version, options in (("older", "0.9.0.0", []),
                                          ("other-build", version, ["--test-build=other build"]),
                                          ("failing", version, ["--fail-after-task"])):
         output = work / f"{name}.msi"
-        if subprocess.run(["bash", ROOT / "tools" / "build-msi.sh", *options, arch, found[0],
+        if subprocess.run(["bash", ROOT / "tools" / "build-msi.sh", *options, arch, cycle.shipped / UPDATE,
                            cycle.shipped / msi_common.TASK_DEFINITION, cycle.shipped / msi_common.FOLDER_CHECK,
                            built_version, cycle.publisher, output],
                           env=env, stdout=subprocess.DEVNULL, check=False).returncode:
             raise Abort(f"tools/build-msi.sh could not build {output.name} of the package's files")
     return {name: cycle.property("ProductCode", msi_common.rows(work / f"{name}.msi", "Property"))
             for name in ("older", "other-build")}
+
+
+def run_programs(cycle, facts_path):
+    """The table of program-level cases on the installed update program and check."""
+    if subprocess.run([sys.executable, ROOT / "tests" / "scenarios" / "run_scenarios.py", "--facts", facts_path,
+                       "--wine", "--update", cycle.folder / UPDATE, "--check", cycle.folder / CHECK],
+                      check=False).returncode:
+        cycle.fail("tests/scenarios")
+
+
+def x86_to_x64(cycle, other, facts_path, work):
+    """In a 64-bit prefix: the x86 package as 64-bit Windows runs it (WoW64), then the x64
+    package over it, which removes it inside its own installation, then the removal."""
+    product, version = cycle.property("ProductCode"), cycle.property("ProductVersion")
+    x86 = msi_common.rows(other, "Property")
+    x64_layout = cycle.folder, cycle.program_path, cycle.definition, cycle.shipped
+    cycle.step = "installing the x86 package on 64-bit Windows (WoW64)"
+    cycle.folder = cycle.drive / "Program Files (x86)" / cycle.name
+    cycle.program_path = f"C:\\Program Files (x86)\\{cycle.name}\\{UPDATE}"
+    cycle.definition, cycle.shipped = msi_common.TASK_DEFINITION_WOW64, extract(other, work / "files-x86", cycle.name)
+    cycle.msiexec(0, "/i", r"C:\quenmoor-update-other.msi")
+    cycle.expect_product(cycle.property("ProductCode", x86), cycle.property("ProductVersion", x86))
+    cycle.expect_installed()
+    run_programs(cycle, facts_path)
+    x86_folder = cycle.folder
+    cycle.folder, cycle.program_path, cycle.definition, cycle.shipped = x64_layout
+
+    cycle.step = "installing the x64 package over the x86 one"
+    cycle.msiexec(0, "/i", r"C:\quenmoor-update.msi")
+    cycle.expect_product(product, version)
+    cycle.expect_installed()
+    if x86_folder.exists():
+        cycle.fail(f"the x86 package's folder is left: {sorted(p.name for p in x86_folder.iterdir())}")
+
+    cycle.step = "removing the x64 package after the move"
+    cycle.msiexec(0, "/x", r"C:\quenmoor-update.msi")
+    cycle.expect_nothing_left()
 
 
 def run(cycle, arch, package, facts_path, other, work):
@@ -232,10 +285,7 @@ def run(cycle, arch, package, facts_path, other, work):
     # The unreadable cases need a program to hold the profile open, which does not ship: they
     # are reported as not run.
     cycle.step = "the program-level cases on the installed programs"
-    if subprocess.run([sys.executable, ROOT / "tests" / "scenarios" / "run_scenarios.py", "--facts", facts_path,
-                       "--wine", "--update", cycle.folder / UPDATE, "--check", cycle.folder / CHECK],
-                      check=False).returncode:
-        cycle.fail("tests/scenarios")
+    run_programs(cycle, facts_path)
 
     cycle.step = f"installing version {version} a second time"
     cycle.msiexec(0, "/i", r"C:\quenmoor-update.msi")
@@ -244,13 +294,16 @@ def run(cycle, arch, package, facts_path, other, work):
 
     # Wine's msiexec cannot repair with /f (a product code is "not implemented yet"; a package
     # ends 1605, unknown product), so the repair is asked for by the properties /fa stands for.
-    cycle.step = f"repairing version {version}, its program and task deleted"
+    # A repair puts the program back and leaves the registered task as it is: schtasks, a
+    # console program, runs as SYSTEM on no repair, so the task's file keeps its bytes and time.
+    cycle.step = f"repairing version {version}, its program deleted"
     (cycle.folder / UPDATE).unlink(missing_ok=True)
-    if wine("schtasks", "/Delete", "/TN", cycle.task_name, "/F", stdout=subprocess.DEVNULL).returncode:
-        cycle.fail(f"schtasks could not delete {cycle.task_name}")
+    before = cycle.task_file()
     cycle.msiexec(0, "/i", r"C:\quenmoor-update.msi", "REINSTALL=ALL", "REINSTALLMODE=amus")
     cycle.expect_product(product, version)
     cycle.expect_installed()
+    if cycle.task_file() != before:
+        cycle.fail("the repair registered the task again (its file changed)")
 
     # The refusal's message is a launch condition (tools/check-msi.sh checks it); Wine's log of a
     # quiet installation does not show it.
@@ -286,6 +339,9 @@ def run(cycle, arch, package, facts_path, other, work):
         cycle.msiexec(0, "/x", r"C:\quenmoor-update.msi")
     cycle.expect_nothing_left()
 
+    if other:
+        x86_to_x64(cycle, other, facts_path, work)
+
 
 def main(argv):
     if len(argv) not in (4, 5) or argv[0] not in msi_common.ARCHITECTURES or "WINEPREFIX" not in os.environ:
@@ -304,7 +360,7 @@ def main(argv):
     try:
         cycle = Cycle(arch, package, msi_common.Facts(os.environ["QUENMOOR_FACTS"]),
                       msi_common.Facts(facts_path).programs())
-        run(cycle, arch, package, facts_path, (argv[4:] or [None])[0], work)
+        run(cycle, arch, package, facts_path, os.path.realpath(argv[4]) if argv[4:] else None, work)
     except Abort as abort:
         print(f"FAIL [{arch}]: {abort}", file=sys.stderr)
         return 1
@@ -315,7 +371,8 @@ def main(argv):
         print(f"the {arch} package failed {cycle.failures} check(s) of its install cycle under Wine", file=sys.stderr)
         return 1
     print(f"{arch} package: installed, upgraded, replaced at the same version, installed again, repaired, "
-          "downgrade refused, removed, failed installation and upgrade rolled back under Wine")
+          "downgrade refused, removed, failed installation and upgrade rolled back under Wine"
+          + ("; the x86 package on 64-bit Windows replaced by it in one step" if len(argv) == 5 else ""))
     return 0
 
 

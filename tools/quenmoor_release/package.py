@@ -9,7 +9,7 @@ import sys
 import time
 
 import facts as facts_file
-from quenmoor_release import identity, msi_build, msi_common, release_files, steps
+from quenmoor_release import identity, msi_build, msi_common, msi_faults, release_files, steps
 from quenmoor_release.steps import Stop, output, run
 from quenmoor_release.release_files import crlf, sha256_line
 
@@ -247,6 +247,9 @@ def pack_msis(builds, stage, name, version, publisher, faq, test_build, certific
                       f"{stage}/{arch}/quenmoor-update.exe", f"{stage}/{arch}/quenmoor-update.task.xml",
                       f"{stage}/Test-QuenmoorFolders.ps1", version, publisher, msi]):
             raise give_up()
+        # Each rule of the package's check must fail on its planted fault.
+        if msi_faults.main([msi, arch, version, publisher, faq]):
+            raise give_up(f"the {arch} package's check let a planted fault through; no package was left")
         if certificate and not sign(msi, "Quenmoor Update", timestamp_url):
             raise give_up()
         other = [f"{PACKAGE}/{name}-x86.msi"] if arch == "x64" else []

@@ -15,7 +15,7 @@ class VersionTest(unittest.TestCase):
                                  ("256.0.0.0", "not four numbers"), ("1.256.0.0", "not four numbers"),
                                  ("1.0.65536.0", "not four numbers"), ("1.0.0", "not four numbers"),
                                  ("1.0.0.0.0", "not four numbers"), ("1.0.x.0", "not four numbers"),
-                                 ("1.0.0.0 ", "not four numbers"), ("1.0.0.1", "beside 1.0.0.0")):
+                                 ("1.0.0.0 ", "not four numbers"), ("1.0.0.1", "a downgrade to 1.0.0.0 would not be refused")):
             with self.subTest(version=version):
                 fault = msi_build.version_fault(version)
                 self.assertEqual(fault is None, refused is None, fault)
@@ -29,7 +29,10 @@ class FolderFilesTest(unittest.TestCase):
             ("Program", "quenmoor-update.exe", "QUENMO~1.EXE"), ("Check", "quenmoor-check.exe", "QUENMO~2.EXE"),
             ("FixLinks", "quenmoor-fix-links.exe", "QUENMO~3.EXE"),
             ("FolderCheck", "Test-QuenmoorFolders.ps1", "TEST-Q~1.PS1"),
-            (None, "quenmoor-update.task.xml", "QUENMO~1.XML")])
+            ("TaskDefinition", "quenmoor-update.task.xml", "QUENMO~1.XML")])
+        self.assertEqual(msi_common.folder_files(["quenmoor-update"], "x86")[-2:], [
+            ("TaskDefinition", "quenmoor-update.task.xml", "QUENMO~1.XML"),
+            ("TaskDefinitionWow64", "quenmoor-update-wow64.task.xml", "QUENMO~2.XML")])
 
     def test_short_names(self):
         for name, taken, short in (("Quenmoor Update", set(), "QUENMO~1"), ("a.b.json", set(), "AB~1.JSO"),
@@ -37,6 +40,25 @@ class FolderFilesTest(unittest.TestCase):
             with self.subTest(name=name):
                 self.assertEqual(msi_common.short_name(name, taken), short)
                 self.assertIn(short, taken)
+
+
+class AboutLinkTest(unittest.TestCase):
+    def test_the_about_link_is_the_help_links_site(self):
+        for help_link, about in (("https://www.ostrel.example/faq/", "https://www.ostrel.example/"),
+                                 ("https://help.maker.com:8443/a/b?c=d", "https://help.maker.com:8443/"),
+                                 ("", ""), ("faq", "")):
+            with self.subTest(help_link=help_link):
+                self.assertEqual(msi_common.about_link(help_link), about)
+
+
+class TaskFolderScriptTest(unittest.TestCase):
+    def test_the_script_deletes_the_tasks_folder_and_nothing_the_installer_would_format(self):
+        for task, folder in (("\\Quenmoor\\Quenmoor update", "Quenmoor"), ("\\A\\B\\t", "A\\\\B")):
+            with self.subTest(task=task):
+                script = msi_common.delete_task_folder(task)
+                self.assertIn(f'GetFolder("\\\\{folder}")', script)
+                self.assertIn(f'DeleteFolder("{folder}",0)', script)
+                self.assertFalse(set("[]{}") & set(script))
 
 
 class CodesTest(unittest.TestCase):
