@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/links.h"
 #include "app/profile_vocabulary.h"
 #include "app/update_run.h"
 #include "platform/file_operations.h"
@@ -107,17 +108,42 @@ CheckResult RunCheck(const std::u16string& SourcePath, const std::u16string& Tar
     return {status, std::move(line)};
 }
 
+CheckResult LabelForBuild(CheckResult result, BuildKind build) {
+    std::string words;
+    if (build.test) {
+        words = "test build";
+    }
+    if (build.unconfigured) {
+        words += (words.empty() ? "" : ", ") + std::string("unconfigured build (example links)");
+        if (result.status == CheckStatus::Current) {
+            result.status = CheckStatus::Unconfigured;
+        }
+    }
+    if (!words.empty()) {
+        result.line = words + ": " + result.line;
+    }
+    return result;
+}
+
 void RunCheckProgram() noexcept {
     // The same paths as the update run, resolved the same way, so the check sees what it sees.
     platform::RefuseUntrustedJunctions();
+    const BuildKind build{TestBuild, UnconfiguredBuild};
     auto status = CheckStatus::Unreadable;
     try {
-        const CheckResult result =
-            RunCheck(std::u16string(SourceProfilePath), std::u16string(TargetProfilePath));
+        const CheckResult result = LabelForBuild(
+            RunCheck(std::u16string(SourceProfilePath), std::u16string(TargetProfilePath)), build);
         static_cast<void>(std::fputs(result.line.c_str(), stdout));
         status = result.status;
     } catch (...) {
-        // Reads never fail, so this is exhausted memory: the profile was not read to the end.
+        // Reads never fail, so this is exhausted memory: the profile was not read to the end. The
+        // label is made without the heap, which just ran out.
+        const char* label = build.unconfigured ? "unconfigured build (example links): " : "";
+        if (build.test) {
+            label = build.unconfigured ? "test build, unconfigured build (example links): "
+                                       : "test build: ";
+        }
+        static_cast<void>(std::fputs(label, stdout));
         static_cast<void>(std::fputs("profile could not be read: the check failed", stdout));
     }
     // Nobody is left to tell when standard output is closed or full; the status still says it.

@@ -5,6 +5,22 @@ set(QUENMOOR_PRODUCT_NAME "Quenmoor Update")
 # The links the update program writes, from the hosts that configuration was given.
 set(QUENMOOR_FAQ_LINK "https://${QUENMOOR_FAQ_HOST}/faq/")
 set(QUENMOOR_PORTAL_LINK "https://${QUENMOOR_PORTAL_HOST}/?h=%hash%&u=%user%")
+# A link host in a domain reserved for examples and tests (RFC 2606, RFC 6761) resolves nowhere:
+# such a build is unconfigured, and its check never calls a machine current.
+set(QUENMOOR_UNCONFIGURED false)
+foreach(host IN ITEMS "${QUENMOOR_FAQ_HOST}" "${QUENMOOR_PORTAL_HOST}")
+    string(TOLOWER "${host}" host)
+    if(host MATCHES "(^|[.])(example|invalid|test|localhost)$")
+        set(QUENMOOR_UNCONFIGURED true)
+    endif()
+endforeach()
+# The programs built beside the test suite are test builds, never deployed; the release presets
+# build without it.
+if(QUENMOOR_BUILD_TESTS)
+    set(QUENMOOR_TEST_BUILD true)
+else()
+    set(QUENMOOR_TEST_BUILD false)
+endif()
 # The scheduled task, in a Task Scheduler folder of its own.
 set(QUENMOOR_TASK_NAME [[\Quenmoor\Quenmoor update]])
 # Fixed for ever: Windows Installer finds the installed product to upgrade by them.

@@ -7,10 +7,10 @@
     Runs quenmoor-check.exe from "Quenmoor Update" under Program Files (the x64 or the x86
     package, whichever is installed) and prints one value:
 
-      0 to 6        the check ran and ended with this status (DEPLOYMENT.txt, "Where each shop
+      0 to 7        the check ran and ended with this status (DEPLOYMENT.txt, "Where each shop
                     stands"): 0 up to date, 1 links stale, 2 copy missing, 3 version gate
                     closed, 4 no profile, 5 profile unreadable, 6 folders not locked (the
-                    scheduled update does nothing on this machine)
+                    scheduled update does nothing on this machine), 7 the unconfigured build
       not run: ...  the check is not installed, could not start or did not end with one of its
                     statuses; the rest of the line says why
 
@@ -43,7 +43,7 @@ function Find-QuenmoorFolder {
     return $null
 }
 
-# Runs quenmoor-check.exe in the folder and returns @{ Status; Line }: its exit status (0 to 6)
+# Runs quenmoor-check.exe in the folder and returns @{ Status; Line }: its exit status (0 to 7)
 # and the line it printed. When there is no check, it cannot start (application control may
 # block it) or it ends without one of its statuses and a line (it crashed), Status is $null and
 # Line begins with "not run:". Nothing here ever reads "could not run" as a status.
@@ -67,7 +67,7 @@ function Invoke-QuenmoorCheck($Folder) {
         $reason = ($_.Exception.Message -replace '\s+', ' ').Trim()
         return @{ Status = $null; Line = "not run: $program could not be started: $reason" }
     }
-    if ($status -lt 0 -or $status -gt 6 -or $line -eq '') {
+    if ($status -lt 0 -or $status -gt 7 -or $line -eq '') {
         $reason = "$program ended with $status after printing '$line'"
         return @{ Status = $null; Line = "not run: $reason" }
     }

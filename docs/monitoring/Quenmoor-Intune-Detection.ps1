@@ -39,7 +39,7 @@ function Find-QuenmoorFolder {
     return $null
 }
 
-# Runs quenmoor-check.exe in the folder and returns @{ Status; Line }: its exit status (0 to 6)
+# Runs quenmoor-check.exe in the folder and returns @{ Status; Line }: its exit status (0 to 7)
 # and the line it printed. When there is no check, it cannot start (application control may
 # block it) or it ends without one of its statuses and a line (it crashed), Status is $null and
 # Line begins with "not run:". Nothing here ever reads "could not run" as a status.
@@ -63,7 +63,7 @@ function Invoke-QuenmoorCheck($Folder) {
         $reason = ($_.Exception.Message -replace '\s+', ' ').Trim()
         return @{ Status = $null; Line = "not run: $program could not be started: $reason" }
     }
-    if ($status -lt 0 -or $status -gt 6 -or $line -eq '') {
+    if ($status -lt 0 -or $status -gt 7 -or $line -eq '') {
         $reason = "$program ended with $status after printing '$line'"
         return @{ Status = $null; Line = "not run: $reason" }
     }

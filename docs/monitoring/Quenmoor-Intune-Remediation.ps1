@@ -13,10 +13,11 @@
                     as LOCAL SERVICE exactly as the daily run does, waits until it has ended,
                     runs the check again and prints both statuses; exit status 0 only when the
                     check then ends with 0
-      status 3, 4, 5, 6, not run
+      status 3, 4, 5, 6, 7, not run
                     no update can fix these; it says why and ends with 1 (for 6, the folders of
                     the profile or of its copy are not locked: the update refuses to act on
-                    them until an administrator locks them)
+                    them until an administrator locks them; for 7, the machine has the
+                    unconfigured build)
 
     The update runs through the task, not as SYSTEM, the account the remediation runs as: so
     it never writes with more rights than the scheduled runs have, and a machine whose folder
@@ -45,7 +46,7 @@ function Find-QuenmoorFolder {
     return $null
 }
 
-# Runs quenmoor-check.exe in the folder and returns @{ Status; Line }: its exit status (0 to 6)
+# Runs quenmoor-check.exe in the folder and returns @{ Status; Line }: its exit status (0 to 7)
 # and the line it printed. When there is no check, it cannot start (application control may
 # block it) or it ends without one of its statuses and a line (it crashed), Status is $null and
 # Line begins with "not run:". Nothing here ever reads "could not run" as a status.
@@ -69,7 +70,7 @@ function Invoke-QuenmoorCheck($Folder) {
         $reason = ($_.Exception.Message -replace '\s+', ' ').Trim()
         return @{ Status = $null; Line = "not run: $program could not be started: $reason" }
     }
-    if ($status -lt 0 -or $status -gt 6 -or $line -eq '') {
+    if ($status -lt 0 -or $status -gt 7 -or $line -eq '') {
         $reason = "$program ended with $status after printing '$line'"
         return @{ Status = $null; Line = "not run: $reason" }
     }
@@ -83,6 +84,7 @@ $cannotFix = @{
     4 = 'there is no profile: the support application is not installed, or has not made its profile yet, and the update never creates one'
     5 = 'the profile cannot be read, by the update either: find out who denies access to it or holds it open without sharing'
     6 = 'the update refuses to act on folders that others than administrators could change: an administrator must lock them (DEPLOYMENT.txt, "Rights on the profile''s and the copy''s folders")'
+    7 = 'this is the unconfigured build, whose links are examples: deploy the configured build instead (DEPLOYMENT.txt, "Where each shop stands")'
 }
 
 # Starts the scheduled task and waits until it has ended. Returns '' when it ran and ended

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/check_run.h"
 #include "app/links.h"
 #include "support/recording_profile.h"
 
@@ -168,6 +169,35 @@ TEST(UpdateProfileTest, RefusedWriteEndsThePassAndKeepsEarlierWrites) {
     EXPECT_EQ((profile.values[{u"FILIAL_02", FaqKey}]), u"old");
     EXPECT_EQ((profile.values[{u"DEFAULT", u"VERSAO"}]), u"7");
     EXPECT_EQ(profile.calls.back(), u"W FILIAL_01/" + FaqKey + u"=" + Faq);
+}
+
+}  // namespace
+}  // namespace quenmoor::app
+
+namespace quenmoor::app {
+namespace {
+
+struct LabelCase {
+    BuildKind build;
+    CheckStatus status;
+    CheckStatus labelled;
+    const char* line;
+};
+
+TEST(LabelForBuildTest, TestAndUnconfiguredBuildsSaySoAndAreNeverCurrent) {
+    using enum CheckStatus;
+    const std::vector<LabelCase> cases = {
+        {{false, false}, Current, Current, "L"},
+        {{true, false}, Current, Current, "test build: L"},
+        {{false, true}, Current, Unconfigured, "unconfigured build (example links): L"},
+        {{false, true}, WouldChange, WouldChange, "unconfigured build (example links): L"},
+        {{true, true}, Untrusted, Untrusted, "test build, unconfigured build (example links): L"},
+    };
+    for (const LabelCase& row : cases) {
+        const CheckResult result = LabelForBuild({row.status, "L"}, row.build);
+        EXPECT_EQ(result.status, row.labelled) << row.line;
+        EXPECT_EQ(result.line, row.line);
+    }
 }
 
 }  // namespace

@@ -11,7 +11,8 @@ end with its status after.
 
 Usage: run_scenarios.py --facts FACTS --update PROGRAM --check PROGRAM (--drive DIR | --wine)
                         [--holder HOLD_PROFILE_EXE] [CASE...]
-  --facts   the build's quenmoor-facts.json: the links that fill {faq}, {portal} and {FAQ}
+  --facts   the build's quenmoor-facts.json: the links that fill {faq}, {portal} and {FAQ},
+            and whether the check labels its lines as a test or unconfigured build
   --drive   the folder that stands for C:\\ (the native build's drive root)
   --wine    start the programs through tests/windows/bin/wine in the prefix that WINEPREFIX
             names; C:\\ is its drive_c, the profile is compared in kernel32's layout, read-only
@@ -83,8 +84,16 @@ def load_case(path, facts):
     case["before"] = encode(unescape(fields["before"])) if "before" in fields else None
     after = fields.get("after", "unchanged")
     case["after"] = None if after == "unchanged" else encode(unescape(after))
-    status, _, case["line"] = fields["check"].partition(" ")
-    case["status"], case["then"] = int(status), int(fields["then"])
+    status, _, line = fields["check"].partition(" ")
+    # A test or unconfigured build says so before every line, and an unconfigured one never
+    # calls a machine current (status 7 instead of 0).
+    words = ["test build"] * facts["test_build"] + ["unconfigured build (example links)"] * facts[
+        "unconfigured"]
+    case["label"] = ", ".join(words) + ": " if words else ""
+    case["line"] = case["label"] + line
+    never_current = {0: 7} if facts["unconfigured"] else {}
+    case["status"] = never_current.get(int(status), int(status))
+    case["then"] = never_current.get(int(fields["then"]), int(fields["then"]))
     if case["setup"] not in SETUPS or case["copy"] not in COPIES:
         raise ValueError(f"{path.name}: setup must be one of {sorted(SETUPS)},"
                          f" copy one of {sorted(COPIES)}")
@@ -259,7 +268,8 @@ class Level:
         end = "\r\n" if self.wine else "\n"
         status, line, then = case["status"], re.escape(case["line"]), case["then"]
         if self.wine:
-            status, line, then = WINE_CHECK_STATUS, WINE_CHECK_LINE, WINE_CHECK_STATUS
+            status, then = WINE_CHECK_STATUS, WINE_CHECK_STATUS
+            line = re.escape(case["label"]) + WINE_CHECK_LINE
         if checked.returncode != status:
             failures.append(f"check: status {checked.returncode}, expected {status}")
         if not re.fullmatch((line + end).encode(), checked.stdout) or checked.stderr:
